@@ -139,10 +139,11 @@ public:
     void Join(const std::vector<VString>& pieces, UniChar separator);
     void Join(const std::vector<VString>& pieces, const VString& separator);
 
-    // Formatting (printf-style with the toolkit's %S, %A and %V).
-    void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Formatting (printf-style with the toolkit's %S, %A and %V). No format attribute: the
+    // compiler would read %S as a wide string, %A as a double and reject %V.
+    void Printf(const char* format, ...);
     void VPrintf(const char* format, va_list args);
-    void AppendPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void AppendPrintf(const char* format, ...);
     // Replaces {name} placeholders by the bag's attributes; unknown ones are removed when
     // removeUnknown is true.
     VString& Format(const VValueBag* bag, bool removeUnknown);

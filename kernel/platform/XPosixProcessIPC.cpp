@@ -1,0 +1,67 @@
+// POSIX signal set-up of the process frame.
+// Holds sigaction and the signal handler; nothing here may lock or allocate.
+
+#include "kernel/platform/XPosixProcessIPC.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "kernel/process/VProcess.h"
+
+namespace nuvo {
+
+namespace {
+
+void WriteAll(int fd, const char* bytes, size_t count)
+{
+    while (count > 0) {
+        ssize_t written = ::write(fd, bytes, count);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        bytes += written;
+        count -= size_t(written);
+    }
+}
+
+extern "C" void HandleTerminationSignal(int signalNumber)
+{
+    // The interrupted code may be looking at errno.
+    int savedErrno = errno;
+    if (VProcess* process = VProcess::Get()) {
+        // Unbuffered write(2): the line cannot interleave with a half-flushed stdio buffer
+        // of this handler, and stdio is not async-signal-safe.
+        if (signalNumber == SIGINT)
+            WriteAll(STDOUT_FILENO, XPosixProcessIPC::kCtrlCLine, sizeof(XPosixProcessIPC::kCtrlCLine) - 1);
+        process->QuitAsynchronously(nullptr);
+    }
+    errno = savedErrno;
+}
+
+bool InstallHandler(int signalNumber, int blocked1, int blocked2, int flags)
+{
+    struct sigaction action = {};
+    action.sa_handler = HandleTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, blocked1);
+    sigaddset(&action.sa_mask, blocked2);
+    action.sa_flags = flags;
+    return ::sigaction(signalNumber, &action, nullptr) == 0;
+}
+
+} // namespace
+
+bool XPosixProcessIPC::Init()
+{
+    // SA_RESETHAND on SIGQUIT: a second SIGQUIT takes the default action (core dump), the way
+    // out when the application does not react to the first.
+    return InstallHandler(SIGTERM, SIGINT, SIGQUIT, SA_RESTART)
+        && InstallHandler(SIGINT, SIGQUIT, SIGTERM, SA_RESTART)
+        && InstallHandler(SIGQUIT, SIGINT, SIGTERM, SA_RESTART | SA_RESETHAND);
+}
+
+} // namespace nuvo

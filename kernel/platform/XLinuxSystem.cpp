@@ -115,4 +115,9 @@ bool XLinuxSystem::IsFile(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+bool XLinuxSystem::IsReadableFile(const std::string& path)
+{
+    return IsFile(path) && ::access(path.c_str(), R_OK) == 0;
+}
+
 } // namespace nuvo

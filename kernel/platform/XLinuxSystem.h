@@ -26,6 +26,8 @@ public:
     static bool IsFolder(const std::string& path);
     // True when path names an existing non-folder.
     static bool IsFile(const std::string& path);
+    // True when path names a non-folder that this process may read.
+    static bool IsReadableFile(const std::string& path);
 };
 
 } // namespace nuvo

@@ -98,12 +98,16 @@ protected:
     virtual void DoQuit() {}
     // True when the system is version or later; otherwise tells the user and answers false.
     [[nodiscard]] virtual bool DoCheckSystemVersion(SystemVersion version);
+    // The cached result of the whole initialisation as the most derived level stored it.
+    virtual bool IsInitSucceeded() const { return fInitOK; }
 
 private:
     bool _Init(uint32_t flags);
     bool _CheckInstallFolder();
     bool _InitFileSystemNamespace();
     void _DeInit();
+    // The running executable's full POSIX path; empty when it cannot be found.
+    static VString _ExecutablePath();
 
     static std::atomic<VProcess*> sInstance;
 

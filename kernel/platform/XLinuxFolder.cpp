@@ -1,0 +1,122 @@
+// Linux platform layer: mkdir, rmdir, chmod, stat/statx and renameat2 for folders.
+
+#include "kernel/platform/XLinuxFolder.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "kernel/platform/XLinuxErrno.h"
+#include "kernel/platform/XLinuxForcedDelete.h"
+#include "kernel/platform/XLinuxTrash.h"
+#include "kernel/platform/XLinuxTreeCopy.h"
+
+namespace nuvo {
+
+std::string XLinuxFolder::WithoutTrailingSlash(const std::string& path)
+{
+    std::string result = path;
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
+    return result;
+}
+
+bool XLinuxFolder::IsFolder(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+VError XLinuxFolder::Create(const std::string& path, mode_t mode)
+{
+    if (::mkdir(WithoutTrailingSlash(path).c_str(), mode) != 0)
+        return XLinuxErrnoToError(errno);
+    return VE_OK;
+}
+
+VError XLinuxFolder::Remove(const std::string& path)
+{
+    if (::rmdir(WithoutTrailingSlash(path).c_str()) != 0)
+        return XLinuxErrnoToError(errno);
+    return VE_OK;
+}
+
+VError XLinuxFolder::SetMode(const std::string& path, mode_t mode)
+{
+    if (::chmod(path.c_str(), mode) != 0)
+        return XLinuxErrnoToError(errno);
+    return VE_OK;
+}
+
+VError XLinuxFolder::GetMode(const std::string& path, mode_t* outMode)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return XLinuxErrnoToError(errno);
+    *outMode = st.st_mode & 07777;
+    return VE_OK;
+}
+
+VError XLinuxFolder::GetTimes(const std::string& path, struct timespec* modified, struct timespec* created,
+    struct timespec* accessed)
+{
+    struct statx stx;
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
+        return XLinuxErrnoToError(errno);
+    auto toTimespec = [](const struct statx_timestamp& t) { return timespec{t.tv_sec, t.tv_nsec}; };
+    if (modified)
+        *modified = toTimespec(stx.stx_mtime);
+    if (accessed)
+        *accessed = toTimespec(stx.stx_atime);
+    if (created)
+        *created = toTimespec((stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_ctime);
+    return VE_OK;
+}
+
+VError XLinuxFolder::RenameExclusive(const std::string& from, const std::string& to)
+{
+    const std::string source = WithoutTrailingSlash(from);
+    const std::string target = WithoutTrailingSlash(to);
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return VE_OK;
+    int error = errno;
+    // Some file systems (older network and FUSE ones) do not know the flag.
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
+        return RenameWithPlaceholder(source, target);
+    return XLinuxErrnoToError(error);
+}
+
+VError XLinuxFolder::RenameWithPlaceholder(const std::string& from, const std::string& to)
+{
+    const std::string source = WithoutTrailingSlash(from);
+    const std::string target = WithoutTrailingSlash(to);
+    // mkdir is atomic: once it succeeds the name is ours, and rename(2) may replace an empty
+    // folder by a folder.
+    if (::mkdir(target.c_str(), S_IRWXU) != 0)
+        return XLinuxErrnoToError(errno);
+    if (::rename(source.c_str(), target.c_str()) == 0)
+        return VE_OK;
+    int error = errno;
+    (void)::rmdir(target.c_str());
+    return XLinuxErrnoToError(error);
+}
+
+VError XLinuxFolder::CopyTree(const std::string& source, const std::string& destination)
+{
+    XLinuxTreeCopy copy;
+    return copy.Copy(source, destination);
+}
+
+VError XLinuxFolder::DeleteForced(const std::string& path)
+{
+    return XLinuxForcedDelete::Delete(path);
+}
+
+VError XLinuxFolder::MoveToTrash(const std::string& path)
+{
+    return XLinuxTrash::MoveToTrash(path);
+}
+
+} // namespace nuvo

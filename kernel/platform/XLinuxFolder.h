@@ -1,0 +1,46 @@
+#pragma once
+// Linux platform layer: the folder operations behind VFolder (existence, mkdir, rmdir, modes,
+// times, exclusive rename), plus entry points to the tree copy, forced delete and trash.
+
+#include <string>
+#include <sys/types.h>
+#include <time.h>
+
+#include "kernel/base/VTypes.h"
+
+namespace nuvo {
+
+// Stateless folder calls on POSIX paths (UTF-8; a trailing '/' is accepted and ignored where the
+// system call would otherwise follow a final link). Each returns 0 or a native POSIX error and
+// pushes nothing on an error context; wrapping into toolkit errors is VFolder's job. Thread-safe.
+class XLinuxFolder {
+public:
+    // stat (following links) reports a directory.
+    [[nodiscard]] static bool IsFolder(const std::string& path);
+
+    [[nodiscard]] static VError Create(const std::string& path, mode_t mode);
+    [[nodiscard]] static VError Remove(const std::string& path);
+    [[nodiscard]] static VError SetMode(const std::string& path, mode_t mode);
+    [[nodiscard]] static VError GetMode(const std::string& path, mode_t* outMode);
+    // Any pointer may be null. "created" is the birth time where the file system keeps one,
+    // else the status-change time.
+    [[nodiscard]] static VError GetTimes(const std::string& path, struct timespec* modified,
+        struct timespec* created, struct timespec* accessed);
+
+    // Renames from to to, failing with EEXIST when to exists. renameat2(RENAME_NOREPLACE) where
+    // the file system supports it, else RenameWithPlaceholder.
+    [[nodiscard]] static VError RenameExclusive(const std::string& from, const std::string& to);
+    // Reserves to with mkdir (EEXIST when taken), then renames a folder over that empty
+    // placeholder; the placeholder is removed again when the rename fails.
+    [[nodiscard]] static VError RenameWithPlaceholder(const std::string& from, const std::string& to);
+
+    // See XLinuxTreeCopy, XLinuxForcedDelete and XLinuxTrash.
+    [[nodiscard]] static VError CopyTree(const std::string& source, const std::string& destination);
+    [[nodiscard]] static VError DeleteForced(const std::string& path);
+    [[nodiscard]] static VError MoveToTrash(const std::string& path);
+
+    // path without its trailing '/' characters ("/" stays "/").
+    static std::string WithoutTrailingSlash(const std::string& path);
+};
+
+} // namespace nuvo

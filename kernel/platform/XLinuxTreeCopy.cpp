@@ -1,0 +1,352 @@
+// Linux platform layer: the folder tree copy (openat/mkdirat/linkat/symlinkat/mknodat, xattrs,
+// futimens/utimensat, fchown, fchmod).
+
+#include "kernel/platform/XLinuxTreeCopy.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include "kernel/platform/XLinuxErrno.h"
+#include "kernel/platform/XLinuxForcedDelete.h"
+
+namespace nuvo {
+
+namespace {
+
+std::string WithoutTrailingSlash(const std::string& path)
+{
+    std::string result = path;
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
+    return result;
+}
+
+bool IsDotOrDotDot(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Attributes the destination cannot take (a file system without user xattrs, a security label
+// we may not set) are dropped, as `cp -a` does; anything else is a failure of the copy.
+bool IsAttributeRefused(int error)
+{
+    return error == ENOTSUP || error == EOPNOTSUPP || error == EPERM || error == EACCES || error == ENOSPC
+        || error == E2BIG || error == ERANGE;
+}
+
+} // namespace
+
+XLinuxTreeCopy::XLinuxTreeCopy() = default;
+
+XLinuxTreeCopy::~XLinuxTreeCopy()
+{
+    CloseLevels();
+}
+
+void XLinuxTreeCopy::CloseLevels()
+{
+    for (Level& level : fLevels) {
+        if (level.source)
+            ::closedir(level.source);
+        if (level.destination >= 0)
+            ::close(level.destination);
+    }
+    fLevels.clear();
+    if (fDstRoot >= 0) {
+        ::close(fDstRoot);
+        fDstRoot = -1;
+    }
+}
+
+VError XLinuxTreeCopy::Copy(const std::string& source, const std::string& destination)
+{
+    CloseLevels();
+    fHardLinks.clear();
+    fRelative.clear();
+    fIsRoot = ::geteuid() == 0;
+
+    const std::string src = WithoutTrailingSlash(source);
+    const std::string dst = WithoutTrailingSlash(destination);
+
+    // The source root is followed when it is a link: the caller names the folder to copy.
+    int srcRoot = ::open(src.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (srcRoot < 0)
+        return XLinuxErrnoToError(errno);
+    Level root;
+    if (::fstat(srcRoot, &root.sourceStat) != 0) {
+        int error = errno;
+        ::close(srcRoot);
+        return XLinuxErrnoToError(error);
+    }
+    if (::mkdir(dst.c_str(), S_IRWXU) != 0) {
+        int error = errno;
+        ::close(srcRoot);
+        return XLinuxErrnoToError(error); // EEXIST: someone else's folder, left alone
+    }
+
+    VError result = VE_OK;
+    root.destination = ::open(dst.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (root.destination < 0) {
+        result = XLinuxErrnoToError(errno);
+        ::close(srcRoot);
+    } else if ((fDstRoot = ::dup(root.destination)) < 0) {
+        result = XLinuxErrnoToError(errno);
+        ::close(srcRoot);
+        ::close(root.destination);
+    } else if (!(root.source = ::fdopendir(srcRoot))) {
+        result = XLinuxErrnoToError(errno);
+        ::close(srcRoot);
+        ::close(root.destination);
+    } else {
+        struct stat dstStat;
+        fDstDevice = ::fstat(fDstRoot, &dstStat) == 0 ? dstStat.st_dev : 0;
+        fLevels.push_back(root);
+        result = Walk();
+    }
+    CloseLevels();
+    fHardLinks.clear();
+
+    if (result != VE_OK) {
+        // Only the new root and what is under it were created by this copy.
+        (void)XLinuxForcedDelete::Delete(dst);
+    }
+    return result;
+}
+
+VError XLinuxTreeCopy::Walk()
+{
+    while (!fLevels.empty()) {
+        Level& level = fLevels.back();
+        errno = 0;
+        struct dirent* entry = ::readdir(level.source);
+        if (entry) {
+            if (IsDotOrDotDot(entry->d_name))
+                continue;
+            if (VError error = CopyEntry(entry->d_name))
+                return error;
+            continue;
+        }
+        if (errno != 0)
+            return XLinuxErrnoToError(errno);
+        // Listing done: the folder is complete and gets its attributes, mode last.
+        VError error = FinishFolder(level);
+        ::closedir(level.source);
+        ::close(level.destination);
+        fRelative.resize(level.relativeLength);
+        fLevels.pop_back();
+        if (error)
+            return error;
+    }
+    return VE_OK;
+}
+
+VError XLinuxTreeCopy::CopyEntry(const char* name)
+{
+    Level& level = fLevels.back();
+    const int srcFolder = ::dirfd(level.source);
+    const int dstFolder = level.destination;
+    struct stat st;
+    if (::fstatat(srcFolder, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return XLinuxErrnoToError(errno);
+
+    switch (st.st_mode & S_IFMT) {
+    case S_IFDIR: {
+        if (::mkdirat(dstFolder, name, S_IRWXU) != 0)
+            return XLinuxErrnoToError(errno);
+        Level child;
+        child.sourceStat = st;
+        child.relativeLength = fRelative.size();
+        int srcChild = ::openat(srcFolder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (srcChild < 0)
+            return XLinuxErrnoToError(errno);
+        child.destination = ::openat(dstFolder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child.destination < 0) {
+            int error = errno;
+            ::close(srcChild);
+            return XLinuxErrnoToError(error);
+        }
+        child.source = ::fdopendir(srcChild);
+        if (!child.source) {
+            int error = errno;
+            ::close(srcChild);
+            ::close(child.destination);
+            return XLinuxErrnoToError(error);
+        }
+        fRelative.append(name).push_back('/');
+        fLevels.push_back(child); // invalidates level
+        return VE_OK;
+    }
+    case S_IFREG:
+        return CopyFile(srcFolder, dstFolder, name, st);
+    case S_IFLNK:
+        return CopyLink(srcFolder, dstFolder, name, st);
+    default:
+        return CopySpecial(dstFolder, name, st);
+    }
+}
+
+VError XLinuxTreeCopy::CopyFile(int srcFolder, int dstFolder, const char* name, const struct stat& st)
+{
+    const bool multiplyLinked = st.st_nlink > 1;
+    if (multiplyLinked) {
+        auto found = fHardLinks.find(InodeKey{st.st_dev, st.st_ino});
+        if (found != fHardLinks.end()) {
+            if (::linkat(fDstRoot, found->second.c_str(), dstFolder, name, 0) != 0)
+                return XLinuxErrnoToError(errno);
+            return VE_OK;
+        }
+    }
+
+    // O_NONBLOCK: if the entry was swapped for a FIFO since fstatat, open must not hang.
+    int in = ::openat(srcFolder, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (in < 0)
+        return XLinuxErrnoToError(errno);
+    struct stat current;
+    if (::fstat(in, &current) != 0) {
+        int error = errno;
+        ::close(in);
+        return XLinuxErrnoToError(error);
+    }
+    if (!S_ISREG(current.st_mode) || current.st_ino != st.st_ino) {
+        ::close(in);
+        return XLinuxErrnoToError(EAGAIN); // the tree changed under the copy
+    }
+    int out = ::openat(dstFolder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (out < 0) {
+        int error = errno;
+        ::close(in);
+        return XLinuxErrnoToError(error);
+    }
+
+    VError result = fData.Copy(in, out, current, fDstDevice);
+    if (!result)
+        result = CopyExtendedAttributes(in, out);
+    // Owner before mode: chown clears the set-id bits that fchmod then puts back.
+    if (!result && fIsRoot && ::fchown(out, current.st_uid, current.st_gid) != 0)
+        result = XLinuxErrnoToError(errno);
+    if (!result && ::fchmod(out, current.st_mode & 07777) != 0)
+        result = XLinuxErrnoToError(errno);
+    if (!result) {
+        const struct timespec times[2] = {current.st_atim, current.st_mtim};
+        if (::futimens(out, times) != 0)
+            result = XLinuxErrnoToError(errno);
+    }
+    ::close(in);
+    if (::close(out) != 0 && !result)
+        result = XLinuxErrnoToError(errno); // delayed write errors (network file systems)
+    if (result)
+        return result;
+
+    if (multiplyLinked)
+        fHardLinks.emplace(InodeKey{st.st_dev, st.st_ino}, fRelative + name);
+    return VE_OK;
+}
+
+VError XLinuxTreeCopy::CopyLink(int srcFolder, int dstFolder, const char* name, const struct stat& st)
+{
+    // st_size is the target's length on most file systems, 0 on some: grow until it fits.
+    std::string target(st.st_size > 0 ? size_t(st.st_size) + 1 : 256, '\0');
+    for (;;) {
+        ssize_t length = ::readlinkat(srcFolder, name, target.data(), target.size());
+        if (length < 0)
+            return XLinuxErrnoToError(errno);
+        if (size_t(length) < target.size()) {
+            target.resize(size_t(length));
+            break;
+        }
+        target.resize(target.size() * 2);
+    }
+    if (::symlinkat(target.c_str(), dstFolder, name) != 0)
+        return XLinuxErrnoToError(errno);
+    if (fIsRoot && ::fchownat(dstFolder, name, st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0)
+        return XLinuxErrnoToError(errno);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::utimensat(dstFolder, name, times, AT_SYMLINK_NOFOLLOW) != 0)
+        return XLinuxErrnoToError(errno);
+    return VE_OK;
+}
+
+VError XLinuxTreeCopy::CopySpecial(int dstFolder, const char* name, const struct stat& st)
+{
+    // FIFOs and sockets need no privilege; device nodes fail with EPERM unless root.
+    if (::mknodat(dstFolder, name, (st.st_mode & S_IFMT) | S_IRUSR | S_IWUSR, st.st_rdev) != 0)
+        return XLinuxErrnoToError(errno);
+    if (fIsRoot && ::fchownat(dstFolder, name, st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0)
+        return XLinuxErrnoToError(errno);
+    if (::fchmodat(dstFolder, name, st.st_mode & 07777, 0) != 0)
+        return XLinuxErrnoToError(errno);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::utimensat(dstFolder, name, times, AT_SYMLINK_NOFOLLOW) != 0)
+        return XLinuxErrnoToError(errno);
+    return VE_OK;
+}
+
+VError XLinuxTreeCopy::FinishFolder(Level& level)
+{
+    const struct stat& st = level.sourceStat;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::futimens(level.destination, times) != 0)
+        return XLinuxErrnoToError(errno);
+    if (fIsRoot && ::fchown(level.destination, st.st_uid, st.st_gid) != 0)
+        return XLinuxErrnoToError(errno);
+    if (VError error = CopyExtendedAttributes(::dirfd(level.source), level.destination))
+        return error;
+    if (::fchmod(level.destination, st.st_mode & 07777) != 0)
+        return XLinuxErrnoToError(errno);
+    return VE_OK;
+}
+
+VError XLinuxTreeCopy::CopyExtendedAttributes(int source, int destination)
+{
+    if (fAttrNames.empty())
+        fAttrNames.resize(4096);
+    ssize_t length;
+    for (;;) {
+        length = ::flistxattr(source, fAttrNames.data(), fAttrNames.size());
+        if (length >= 0)
+            break;
+        int error = errno;
+        if (error == ENOTSUP || error == EOPNOTSUPP)
+            return VE_OK;
+        if (error != ERANGE)
+            return XLinuxErrnoToError(error);
+        ssize_t needed = ::flistxattr(source, nullptr, 0);
+        if (needed < 0)
+            return XLinuxErrnoToError(errno);
+        fAttrNames.resize(size_t(needed) + 1);
+    }
+    for (ssize_t offset = 0; offset < length;) {
+        const char* attrName = fAttrNames.data() + offset;
+        offset += ssize_t(std::strlen(attrName)) + 1;
+        if (fAttrValue.empty())
+            fAttrValue.resize(4096);
+        ssize_t size;
+        for (;;) {
+            size = ::fgetxattr(source, attrName, fAttrValue.data(), fAttrValue.size());
+            if (size >= 0)
+                break;
+            int error = errno;
+            if (error == ENODATA)
+                break; // removed meanwhile
+            if (error != ERANGE)
+                return XLinuxErrnoToError(error);
+            ssize_t needed = ::fgetxattr(source, attrName, nullptr, 0);
+            if (needed < 0)
+                return XLinuxErrnoToError(errno);
+            fAttrValue.resize(size_t(needed) + 1);
+        }
+        if (size < 0)
+            continue;
+        if (::fsetxattr(destination, attrName, fAttrValue.data(), size_t(size), 0) != 0) {
+            int error = errno;
+            if (!IsAttributeRefused(error))
+                return XLinuxErrnoToError(error);
+        }
+    }
+    return VE_OK;
+}
+
+} // namespace nuvo

@@ -1,0 +1,71 @@
+#pragma once
+// Linux platform layer: copy of a whole folder tree in the order of `cp -a` (data, links, hard
+// links, special files, modes, times, owner when root, extended attributes).
+
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+#include <unordered_map>
+#include <vector>
+
+#include "kernel/base/VTypes.h"
+#include "kernel/platform/XLinuxDataCopier.h"
+
+namespace nuvo {
+
+// Copies one folder tree to a new destination. The destination root is made with mkdir, so an
+// existing destination fails with EEXIST and is left alone. Every folder is created owner-only
+// and writable, filled, then given its times, owner (root only), extended attributes and, last,
+// its final mode, so read-only source folders copy. Symbolic links are copied as links and never
+// followed (except the source root itself); hard links within the tree stay hard links. A failed
+// copy removes the destination root it created and everything below it, and returns the native
+// POSIX error. Memory use is bounded: one data buffer, one open folder pair per tree level, and
+// one map entry per multiply-linked file. Not thread-safe: one object per copy.
+class XLinuxTreeCopy {
+public:
+    XLinuxTreeCopy();
+    ~XLinuxTreeCopy();
+    XLinuxTreeCopy(const XLinuxTreeCopy&) = delete;
+    XLinuxTreeCopy& operator=(const XLinuxTreeCopy&) = delete;
+
+    // Copies the folder at source to destination (trailing '/' ignored in both).
+    [[nodiscard]] VError Copy(const std::string& source, const std::string& destination);
+
+private:
+    // One folder being copied: its source listing, its destination, its source attributes.
+    struct Level {
+        DIR* source = nullptr;
+        int destination = -1;
+        struct stat sourceStat {};
+        size_t relativeLength = 0; // fRelative's length before this folder's name was added
+    };
+    struct InodeKey {
+        dev_t device;
+        ino_t inode;
+        bool operator==(const InodeKey&) const = default;
+    };
+    struct InodeKeyHash {
+        size_t operator()(const InodeKey& key) const { return std::hash<ino_t>()(key.inode) ^ (std::hash<dev_t>()(key.device) << 1); }
+    };
+
+    VError Walk();
+    VError CopyEntry(const char* name);
+    VError CopyFile(int srcFolder, int dstFolder, const char* name, const struct stat& st);
+    VError CopyLink(int srcFolder, int dstFolder, const char* name, const struct stat& st);
+    VError CopySpecial(int dstFolder, const char* name, const struct stat& st);
+    VError FinishFolder(Level& level);
+    VError CopyExtendedAttributes(int source, int destination);
+    void CloseLevels();
+
+    std::vector<Level> fLevels;
+    std::string fRelative;          // path of the current folder below the roots, ending with '/'
+    int fDstRoot = -1;              // the destination root, for linkat of hard links
+    dev_t fDstDevice = 0;
+    bool fIsRoot = false;           // running as root: owners are copied too
+    XLinuxDataCopier fData;
+    std::unordered_map<InodeKey, std::string, InodeKeyHash> fHardLinks; // first copy's relative path
+    std::vector<char> fAttrNames;
+    std::vector<char> fAttrValue;
+};
+
+} // namespace nuvo

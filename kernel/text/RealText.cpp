@@ -31,12 +31,12 @@ void FormatRealWithPeriod(double value, VString& out)
     std::snprintf(buffer, sizeof buffer, "%.14G", value);
     const char* separator = std::localeconv()->decimal_point;
     if (separator != nullptr && separator[0] != '\0' && std::strcmp(separator, ".") != 0) {
-        std::string text(buffer);
-        size_t found = text.find(separator);
-        if (found != std::string::npos)
-            text.replace(found, std::strlen(separator), ".");
-        out.FromCString(text.c_str());
-        return;
+        if (char* found = std::strstr(buffer, separator)) {
+            *found = '.';
+            size_t separatorLength = std::strlen(separator);
+            if (separatorLength > 1)
+                std::memmove(found + 1, found + separatorLength, std::strlen(found + separatorLength) + 1);
+        }
     }
     out.FromCString(buffer);
 }

@@ -127,6 +127,8 @@ void GetObjectText(char conversion, const void* pointer, VString& out)
 // in the middle, so vsnprintf never reads an argument the caller did not mean.
 class RewrittenFormat {
 public:
+    RewrittenFormat() { fBuffer[0] = '\0'; }
+
     // All or nothing: for conversions.
     bool Append(const char* bytes, size_t count)
     {
@@ -158,7 +160,7 @@ private:
         fBuffer[fLength] = '\0';
     }
 
-    char fBuffer[kRewrittenFormatSize] = {0};
+    char fBuffer[kRewrittenFormatSize];
     size_t fLength = 0;
     bool fFull = false;
 };

@@ -1,0 +1,401 @@
+#include "kernel/text/BuiltinConverters.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace nuvo::Private {
+
+namespace {
+
+inline uint16_t Load16(const uint8_t* p)
+{
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+inline uint32_t Load32(const uint8_t* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline uint64_t Load64(const void* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
+inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+inline void SetResults(size_t* outConsumed, size_t consumed, int32_t* outProduced, int32_t produced)
+{
+    if (outConsumed)
+        *outConsumed = consumed;
+    if (outProduced)
+        *outProduced = produced;
+}
+
+inline void SetResults(int32_t* outConsumed, int32_t consumed, size_t* outProduced, size_t produced)
+{
+    if (outConsumed)
+        *outConsumed = consumed;
+    if (outProduced)
+        *outProduced = produced;
+}
+
+inline int32_t Room(UniChar* destination, int32_t maxUnits)
+{
+    return destination != nullptr ? std::max(maxUnits, 0) : 0;
+}
+
+} // namespace
+
+// UTF-16 ------------------------------------------------------------------------------------
+
+bool VToUnicodeConverter_UTF16::Convert(const void* source, size_t sourceBytes, size_t* outBytesConsumed,
+                                        UniChar* destination, int32_t destinationMaxUnits,
+                                        int32_t* outUnitsProduced)
+{
+    size_t units = std::min(sourceBytes / 2, size_t(Room(destination, destinationMaxUnits)));
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    if (!fSwapped) {
+        if (units > 0)
+            std::memcpy(destination, source, units * 2);
+    } else {
+        for (size_t i = 0; i < units; ++i)
+            destination[i] = __builtin_bswap16(Load16(s + 2 * i));
+    }
+    SetResults(outBytesConsumed, units * 2, outUnitsProduced, int32_t(units));
+    return true;
+}
+
+bool VFromUnicodeConverter_UTF16::Convert(const UniChar* source, int32_t sourceUnits, int32_t* outUnitsConsumed,
+                                          void* destination, size_t destinationBytes, size_t* outBytesProduced)
+{
+    size_t units = size_t(std::max(sourceUnits, 0));
+    if (destination == nullptr) {
+        SetResults(outUnitsConsumed, int32_t(units), outBytesProduced, units * 2);
+        return true;
+    }
+    units = std::min(units, destinationBytes / 2);
+    uint8_t* d = static_cast<uint8_t*>(destination);
+    if (!fSwapped) {
+        if (units > 0)
+            std::memcpy(d, source, units * 2);
+    } else {
+        for (size_t i = 0; i < units; ++i)
+            Store16(d + 2 * i, __builtin_bswap16(source[i]));
+    }
+    SetResults(outUnitsConsumed, int32_t(units), outBytesProduced, units * 2);
+    return true;
+}
+
+// UTF-32 ------------------------------------------------------------------------------------
+
+bool VToUnicodeConverter_UTF32::Convert(const void* source, size_t sourceBytes, size_t* outBytesConsumed,
+                                        UniChar* destination, int32_t destinationMaxUnits,
+                                        int32_t* outUnitsProduced)
+{
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    const size_t count = sourceBytes / 4;
+    const int32_t room = Room(destination, destinationMaxUnits);
+    size_t i = 0;
+    int32_t produced = 0;
+    bool ok = true;
+    for (; i < count && produced < room; ++i) {
+        uint32_t c = Load32(s + 4 * i);
+        if (fSwapped)
+            c = __builtin_bswap32(c);
+        if (c < 0x10000) {
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                ok = false;
+                break;
+            }
+            destination[produced++] = UniChar(c);
+        } else if (c < 0x110000) {
+            if (room - produced < 2) {
+                ok = false;
+                break;
+            }
+            destination[produced++] = UniChar(((c - 0x10000) >> 10) + 0xD800);
+            destination[produced++] = UniChar((c & 0x3FF) | 0xDC00);
+        } else {
+            ok = false;  // skipped
+        }
+    }
+    SetResults(outBytesConsumed, i * 4, outUnitsProduced, produced);
+    return ok;
+}
+
+bool VFromUnicodeConverter_UTF32::Convert(const UniChar* source, int32_t sourceUnits, int32_t* outUnitsConsumed,
+                                          void* destination, size_t destinationBytes, size_t* outBytesProduced)
+{
+    uint8_t* d = static_cast<uint8_t*>(destination);
+    const int32_t count = std::max(sourceUnits, 0);
+    int32_t i = 0;
+    size_t produced = 0;
+    bool ok = true;
+    while (i < count) {
+        uint32_t c = source[i];
+        int32_t used = 1;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= count || source[i + 1] < 0xDC00 || source[i + 1] > 0xDFFF) {
+                ok = false;
+                break;
+            }
+            c = (c << 10) + source[i + 1] - 0x35FDC00;
+            used = 2;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            ok = false;
+            break;
+        }
+        if (d != nullptr) {
+            if (destinationBytes - produced < 4)
+                break;
+            Store32(d + produced, fSwapped ? __builtin_bswap32(c) : c);
+        }
+        produced += 4;
+        i += used;
+    }
+    SetResults(outUnitsConsumed, i, outBytesProduced, produced);
+    return ok;
+}
+
+// Raw 32-bit units --------------------------------------------------------------------------
+
+bool VToUnicodeConverter_Raw32::Convert(const void* source, size_t sourceBytes, size_t* outBytesConsumed,
+                                        UniChar* destination, int32_t destinationMaxUnits,
+                                        int32_t* outUnitsProduced)
+{
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    const size_t units = std::min(sourceBytes / 4, size_t(Room(destination, destinationMaxUnits)));
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t c = Load32(s + 4 * i);
+        destination[i] = UniChar(fSwapped ? __builtin_bswap32(c) : c);
+    }
+    SetResults(outBytesConsumed, units * 4, outUnitsProduced, int32_t(units));
+    return true;
+}
+
+bool VFromUnicodeConverter_Raw32::Convert(const UniChar* source, int32_t sourceUnits, int32_t* outUnitsConsumed,
+                                          void* destination, size_t destinationBytes, size_t* outBytesProduced)
+{
+    size_t units = size_t(std::max(sourceUnits, 0));
+    if (destination != nullptr) {
+        units = std::min(units, destinationBytes / 4);
+        uint8_t* d = static_cast<uint8_t*>(destination);
+        for (size_t i = 0; i < units; ++i) {
+            uint32_t c = source[i];
+            Store32(d + 4 * i, fSwapped ? __builtin_bswap32(c) : c);
+        }
+    }
+    SetResults(outUnitsConsumed, int32_t(units), outBytesProduced, units * 4);
+    return true;
+}
+
+// UTF-8 -------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr uint64_t kHighBits8 = 0x8080808080808080ull;
+constexpr uint64_t kNonASCIIUnits4 = 0xFF80FF80FF80FF80ull;
+
+// Subtracting these after c = c * 64 + byte over a whole sequence removes the marker bits of
+// the lead byte and of the (assumed) continuation bytes.
+constexpr uint32_t kUTF8Offsets[6] = {0, 0x3080, 0xE2080, 0x3C82080, 0xFA082080u, 0x82082080u};
+
+inline int TrailingBytes(uint32_t lead)
+{
+    if (lead < 0xC0)
+        return 0;
+    if (lead < 0xE0)
+        return 1;
+    if (lead < 0xF0)
+        return 2;
+    if (lead < 0xF8)
+        return 3;
+    if (lead < 0xFC)
+        return 4;
+    return 5;
+}
+
+} // namespace
+
+bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes, size_t* outBytesConsumed,
+                                       UniChar* destination, int32_t destinationMaxUnits, int32_t* outUnitsProduced)
+{
+    const uint8_t* s = static_cast<const uint8_t*>(source);
+    const uint8_t* const end = s + sourceBytes;
+    UniChar* d = destination;
+    UniChar* const dEnd = d + Room(destination, destinationMaxUnits);
+    bool ok = true;
+
+    while (s < end && d < dEnd) {
+        uint32_t c = *s;
+        if (c < 0x80) {
+            // ASCII runs are the common case in every text: 16 at a time, then one by one.
+            while (end - s >= 16 && dEnd - d >= 16) {
+                if ((Load64(s) | Load64(s + 8)) & kHighBits8)
+                    break;
+                for (int k = 0; k < 16; ++k)
+                    d[k] = s[k];
+                s += 16;
+                d += 16;
+            }
+            while (s < end && d < dEnd && *s < 0x80)
+                *d++ = *s++;
+            continue;
+        }
+        int trailing = TrailingBytes(c);
+        if (end - s <= trailing)
+            break;  // incomplete: left for the caller to supply again with more input
+        switch (trailing) {
+        case 0:
+            break;
+        case 1:
+            c = (c << 6) + s[1];
+            break;
+        case 2:
+            c = (c << 12) + (uint32_t(s[1]) << 6) + s[2];
+            break;
+        default:
+            for (int k = 1; k <= trailing; ++k)
+                c = c * 64 + s[k];
+            break;
+        }
+        c -= kUTF8Offsets[trailing];
+        if (c < 0x10000) {
+            *d++ = UniChar(c);
+        } else if (c < 0x110000) {
+            if (dEnd - d < 2)
+                break;
+            d[0] = UniChar(((c - 0x10000) >> 10) + 0xD800);
+            d[1] = UniChar((c & 0x3FF) | 0xDC00);
+            d += 2;
+        } else {
+            *d++ = u'?';
+            ok = false;
+        }
+        s += trailing + 1;
+    }
+    SetResults(outBytesConsumed, size_t(s - static_cast<const uint8_t*>(source)), outUnitsProduced,
+               int32_t(d - destination));
+    return ok;
+}
+
+namespace {
+
+// Bytes needed by the UTF-8 form of source; stops before a final high surrogate.
+void MeasureUTF8(const UniChar* source, int32_t count, int32_t* outUnitsConsumed, size_t* outBytesProduced)
+{
+    int32_t i = 0;
+    size_t bytes = 0;
+    while (i < count) {
+        uint32_t c = source[i];
+        if (c < 0x80) {
+            bytes += 1;
+        } else if (c < 0x800) {
+            bytes += 2;
+        } else if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= count)
+                break;
+            c = (c << 10) + source[i + 1] - 0x35FDC00;
+            bytes += c < 0x10000 ? 3 : 4;
+            ++i;
+        } else {
+            bytes += 3;
+        }
+        ++i;
+    }
+    SetResults(outUnitsConsumed, i, outBytesProduced, bytes);
+}
+
+} // namespace
+
+bool VFromUnicodeConverter_UTF8::Convert(const UniChar* source, int32_t sourceUnits, int32_t* outUnitsConsumed,
+                                         void* destination, size_t destinationBytes, size_t* outBytesProduced)
+{
+    const int32_t count = std::max(sourceUnits, 0);
+    if (destination == nullptr) {
+        MeasureUTF8(source, count, outUnitsConsumed, outBytesProduced);
+        return true;
+    }
+    const UniChar* s = source;
+    const UniChar* const end = source + count;
+    uint8_t* const start = static_cast<uint8_t*>(destination);
+    uint8_t* d = start;
+    uint8_t* const dEnd = start + destinationBytes;
+
+    while (s < end) {
+        uint32_t c = *s;
+        if (c < 0x80) {
+            while (end - s >= 8 && dEnd - d >= 8) {
+                if ((Load64(s) | Load64(s + 4)) & kNonASCIIUnits4)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    d[k] = uint8_t(s[k]);
+                s += 8;
+                d += 8;
+            }
+            while (s < end && d < dEnd && *s < 0x80)
+                *d++ = uint8_t(*s++);
+            if (s < end && d == dEnd && *s < 0x80)
+                break;
+            continue;
+        }
+        int used = 1;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (end - s < 2)
+                break;  // the low half may come with the next input
+            c = (c << 10) + s[1] - 0x35FDC00;
+            used = 2;
+        }
+        if (c < 0x800) {
+            if (dEnd - d < 2)
+                break;
+            d[0] = uint8_t(0xC0 | (c >> 6));
+            d[1] = uint8_t(0x80 | (c & 0x3F));
+            d += 2;
+        } else if (c < 0x10000) {
+            if (dEnd - d < 3)
+                break;
+            d[0] = uint8_t(0xE0 | (c >> 12));
+            d[1] = uint8_t(0x80 | ((c >> 6) & 0x3F));
+            d[2] = uint8_t(0x80 | (c & 0x3F));
+            d += 3;
+        } else {
+            if (dEnd - d < 4)
+                break;
+            d[0] = uint8_t(0xF0 | (c >> 18));
+            d[1] = uint8_t(0x80 | ((c >> 12) & 0x3F));
+            d[2] = uint8_t(0x80 | ((c >> 6) & 0x3F));
+            d[3] = uint8_t(0x80 | (c & 0x3F));
+            d += 4;
+        }
+        s += used;
+    }
+    SetResults(outUnitsConsumed, int32_t(s - source), outBytesProduced, size_t(d - start));
+    return true;
+}
+
+// Void --------------------------------------------------------------------------------------
+
+bool VToUnicodeConverter_Void::Convert(const void*, size_t, size_t* outBytesConsumed, UniChar*, int32_t,
+                                       int32_t* outUnitsProduced)
+{
+    SetResults(outBytesConsumed, 0, outUnitsProduced, 0);
+    return false;
+}
+
+bool VFromUnicodeConverter_Void::Convert(const UniChar*, int32_t, int32_t* outUnitsConsumed, void*, size_t,
+                                         size_t* outBytesProduced)
+{
+    SetResults(outUnitsConsumed, 0, outBytesProduced, 0);
+    return false;
+}
+
+} // namespace nuvo::Private

@@ -1,0 +1,56 @@
+#pragma once
+// Converters of the legacy character sets, on top of ICU's ucnv converters. Characters a set
+// cannot represent are substituted the way ICU does by default. Each instance owns one ICU
+// converter and belongs to one thread at a time.
+
+#include "kernel/text/VFromUnicodeConverter.h"
+#include "kernel/text/VToUnicodeConverter.h"
+
+struct UConverter;
+
+namespace nuvo::Private {
+
+// Keeps the decoder state between calls while the previous call ended at a character boundary,
+// so that a stateful set (ISO-2022-JP, UTF-7) may be decoded chunk by chunk. An incomplete
+// sequence at the end of the input stays unconsumed, as in the built-in converters.
+class VToUnicodeConverter_ICU final : public VToUnicodeConverter {
+public:
+    // Null when ICU does not know icuName.
+    static VToUnicodeConverter_ICU* Create(const char* icuName);
+
+    bool Convert(const void* source, size_t sourceBytes, size_t* outBytesConsumed, UniChar* destination,
+                 int32_t destinationMaxUnits, int32_t* outUnitsProduced) override;
+
+private:
+    explicit VToUnicodeConverter_ICU(UConverter* converter) : fConverter(converter) {}
+    ~VToUnicodeConverter_ICU() override;
+
+    UConverter* fConverter;
+    bool fCleanState = true;
+};
+
+// Every call is a complete conversion (a stateful set ends it in its initial state), so the
+// output of successive calls can be concatenated. When the room runs out, the output ends at a
+// character boundary and the consumed count says where to go on.
+class VFromUnicodeConverter_ICU final : public VFromUnicodeConverter {
+public:
+    static VFromUnicodeConverter_ICU* Create(const char* icuName);
+
+    bool Convert(const UniChar* source, int32_t sourceUnits, int32_t* outUnitsConsumed, void* destination,
+                 size_t destinationBytes, size_t* outBytesProduced) override;
+    int32_t GetCharSize() const override { return fCharSize; }
+
+private:
+    VFromUnicodeConverter_ICU(UConverter* converter, int32_t charSize) : fConverter(converter), fCharSize(charSize) {}
+    ~VFromUnicodeConverter_ICU() override;
+
+    // One complete conversion of source into [destination, destination + bytes); false on
+    // overflow or error. offsets, when given, has room for bytes entries.
+    bool _ConvertAll(const UniChar* source, int32_t units, char* destination, size_t bytes, size_t* outProduced,
+                     int32_t* offsets, bool* outOverflow);
+
+    UConverter* fConverter;
+    int32_t fCharSize;
+};
+
+} // namespace nuvo::Private

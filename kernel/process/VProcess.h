@@ -17,6 +17,7 @@ class VFileSystemNamespace;
 class VJSONClassStore;
 class VResourceFile;
 class VJSONClass;
+class VTask;
 
 // The argument vector exactly as the entry point received it (not copied).
 extern int sProcessCommandLineArgc;
@@ -110,6 +111,10 @@ private:
     static VString _ExecutablePath();
 
     static std::atomic<VProcess*> sInstance;
+
+    // The main task, retained from task-manager start-up to shut-down. Signal handlers reach it
+    // through this atomic because the task manager's own accessor takes a lock.
+    std::atomic<VTask*> fMainTask{nullptr};
 
     bool fInitCalled = false;
     bool fInitOK = false;

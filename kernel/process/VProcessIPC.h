@@ -40,6 +40,7 @@ protected:
     // The application declares its options and parses. 0: go on; 2: stop without failure (help or
     // version printed, exit code 0); any other value: stop with failure (exit code 1).
     virtual int DoParseCommandLine(VCommandLineParser& parser);
+    bool IsInitSucceeded() const override { return fInitOK; }
 
 private:
     static VProcessIPC* sInstance;

@@ -1,0 +1,142 @@
+// A command-line program built on VProcessIPC for the process tests. Its arguments say what
+// to do:
+//   answer=N   DoParseCommandLine returns N (0 when absent)
+//   mode=M     plain        DoRun prints "run"
+//              interactive  DoRun prints "ready", then answers each input line with
+//                           "running=<IsRunning()>" until end of input, then prints "done";
+//                           it never polls IsRunning on its own
+//              base-run     DoRun prints "ready" and runs the base message loop
+//              init-twice   Init is called twice; the results and step counts are printed
+//              throw=N      DoRun pushes 'nuvo' N
+//              run-after-failed-init  Run is called although Init failed
+// DoParseCommandLine prints every argument it receives as "argI=TEXT len=UNITS".
+// The exit code follows the updater's entry point.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "kernel/base/VErrorCodes.h"
+#include "kernel/commandline/VCommandLineParser.h"
+#include "kernel/errors/ErrorThrowing.h"
+#include "kernel/process/VProcessIPC.h"
+#include "kernel/process/VTask.h"
+
+using namespace nuvo;
+
+namespace {
+
+std::string sMode = "plain";
+int sThrowNumber = 0;
+
+void PrintLine(const std::string& line)
+{
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+class ProbeProcess : public VProcessIPC {
+public:
+    int fChecks = 0;
+    int fParses = 0;
+    int fRuns = 0;
+
+protected:
+    bool DoCheckSystemVersion(SystemVersion version) override
+    {
+        ++fChecks;
+        return VProcessIPC::DoCheckSystemVersion(version);
+    }
+
+    int DoParseCommandLine(VCommandLineParser& parser) override
+    {
+        ++fParses;
+        int answer = 0;
+        const std::vector<VString>& args = parser.GetArgs();
+        for (size_t i = 1; i < args.size(); ++i) {
+            std::string text = to_string(args[i]);
+            PrintLine("arg" + std::to_string(i) + "=" + text + " len=" + std::to_string(args[i].GetLength()));
+            if (text.rfind("answer=", 0) == 0)
+                answer = std::atoi(text.c_str() + 7);
+        }
+        return answer;
+    }
+
+    void DoRun() override
+    {
+        ++fRuns;
+        if (sMode == "interactive") {
+            PrintLine("ready");
+            char line[256];
+            while (std::fgets(line, sizeof(line), stdin))
+                PrintLine(std::string("running=") + (IsRunning() ? "1" : "0"));
+            PrintLine("done");
+        } else if (sMode == "base-run") {
+            PrintLine("ready");
+            VProcessIPC::DoRun();
+            PrintLine("done");
+        } else if (sMode == "throw") {
+            _ThrowError(MakeNuvoError(sThrowNumber));
+        } else {
+            PrintLine("run");
+        }
+    }
+};
+
+int ExitCodeAfterRun(ProbeProcess& process)
+{
+    if (VTask* task = VTask::GetCurrent()) {
+        VError error = task->GetLastError();
+        if (error != VE_OK)
+            process.SetExitCode(error == VE_INIT_FAILED ? 1 : 2);
+    }
+    return process.GetExitCode();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "mode=", 5) == 0) {
+            sMode = argv[i] + 5;
+            if (sMode.rfind("throw=", 0) == 0) {
+                sThrowNumber = std::atoi(sMode.c_str() + 6);
+                sMode = "throw";
+            }
+        }
+    }
+    sProcessCommandLineArgc = argc;
+    sProcessCommandLineArgv = argv;
+
+    ProbeProcess process;
+    constexpr uint32_t kFlags = kProcessInitWithLogger | kProcessInitWithFileSystemNotifier;
+
+    if (sMode == "init-twice") {
+        bool first = process.Init(kFlags);
+        int exitAfterFirst = process.GetExitCode();
+        bool second = process.Init(kFlags);
+        std::printf("first=%d second=%d checks=%d parses=%d exit=%d/%d\n", int(first), int(second),
+                    process.fChecks, process.fParses, exitAfterFirst, process.GetExitCode());
+        std::fflush(stdout);
+        return 0;
+    }
+    if (sMode == "run-after-failed-init") {
+        bool ok = process.Init(kFlags);
+        process.Run();
+        VTask* task = VTask::GetCurrent();
+        VError error = task ? task->GetLastError() : VE_OK;
+        std::printf("init=%d runs=%d error=%s/%d\n", int(ok), process.fRuns,
+                    ComponentOf(error) == kComponentNuvo ? "nuvo" : "other", NumberOf(error));
+        std::fflush(stdout);
+        return 0;
+    }
+
+    if (!process.Init(kFlags))
+        return process.GetExitCode();
+    process.SetExitCode(0);
+    process.Run();
+    return ExitCodeAfterRun(process);
+}

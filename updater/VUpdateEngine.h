@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/files/FilePathStyle.h"
+#include "kernel/files/VFilePath.h"
+#include "kernel/process/VProcessIPC.h"
+
+namespace nuvo {
+
+class VLog4jMsgFileLogger;
+class VLocalizationManager;
+
+// The updater's process object: replaces an outdated application bundle by an up-to-date one.
+// The command line fills the members during Init; DoRun runs the update once on the main task,
+// every error landing in one keeping, silent error context whose errors reach the main task
+// when DoRun ends (the entry point turns the last one into the exit code). Lives on the entry
+// point's stack; main task only.
+class VUpdateEngine : public VProcessIPC {
+public:
+    VUpdateEngine();
+    ~VUpdateEngine() override;
+
+    [[nodiscard]] bool Init(uint32_t flags) override;
+
+    // text as a folder path: a '/' is appended when missing; an empty text clears path.
+    static void FixFolderPathSpec(const VString& text, FilePathStyle style, VFilePath& path);
+
+    const VFilePath& GetOutdatedApplication() const { return fOutdatedApplication; }
+    const VFilePath& GetUpToDateApplication() const { return fUpToDateApplication; }
+    const VFilePath& GetInstallPath() const { return fInstallPath; }
+
+protected:
+    void DoRun() override;
+    void DoQuit() override;
+    int DoParseCommandLine(VCommandLineParser& parser) override;
+
+private:
+    void _ApplyUpdate();
+    bool _InitLocalizationManager();
+
+    VFilePath fLogFolder;
+    VFilePath fClientInfoFile;
+    VFilePath fOutdatedApplication;
+    VFilePath fUpToDateApplication;
+    VFilePath fInstallPath;
+    VLog4jMsgFileLogger* fLogFileLogger = nullptr;       // owned; created by the log stage
+    VLocalizationManager* fLocalizationManager = nullptr; // one reference; created by localization
+    int32_t fCallerPid = -1;
+    bool fReportProgressToCaller = false;
+    bool fSilent = false;
+    VFilePath fRestartParamsFile;
+    bool fRestartHeadless = false;
+};
+
+} // namespace nuvo

@@ -13,6 +13,8 @@
 #include "kernel/base/VObject.h"
 #include "kernel/text/RealText.h"
 #include "kernel/text/VString.h"
+#include "kernel/values/StPackedDictionaryKey.h"
+#include "kernel/values/VValueBag.h"
 #include "kernel/values/VValueSingle.h"
 
 namespace nuvo {
@@ -321,6 +323,67 @@ void VString::AppendPrintf(const char* format, ...)
     va_start(args, format);
     FormatToString(*this, false, format, args);
     va_end(args);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Placeholders
+
+namespace {
+
+bool ContainsSpace(const UniChar* units, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        if (units[i] == u' ')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+VString& VString::Format(const VValueBag* bag, bool removeUnknown)
+{
+    if (bag == nullptr || bag->IsEmpty() || fLength < 2)
+        return *this;
+    VString name;
+    VString value;
+    int32_t pos = 1;
+    while (pos <= fLength) {
+        int32_t open = FindUniChar(u'{', pos);
+        if (open == 0)
+            break;
+        if (GetUniChar(open + 1) == u'{') {
+            pos = open + 2;
+            continue;
+        }
+        int32_t close = FindUniChar(u'}', open + 1);
+        if (close == 0)
+            break;
+        if (GetUniChar(close + 1) == u'}') {
+            pos = close + 2;
+            continue;
+        }
+        int32_t nameLength = close - open - 1;
+        if (nameLength == 0 || ContainsSpace(fString + open, nameLength)) {
+            pos = open + 1;
+            continue;
+        }
+        GetSubString(open + 1, nameLength, name);
+        // Attributes only: an element list of the same name is not a value.
+        const VValueSingle* attribute = bag->GetAttribute(StPackedDictionaryKey(name));
+        if (attribute != nullptr) {
+            attribute->GetString(value);
+            Replace(value, open, nameLength + 2);
+            // The inserted text is never searched again.
+            pos = open + value.GetLength();
+        } else if (removeUnknown) {
+            Remove(open, nameLength + 2);
+            pos = open;
+        } else {
+            pos = open + 1;
+        }
+    }
+    return *this;
 }
 
 // ---------------------------------------------------------------------------------------------

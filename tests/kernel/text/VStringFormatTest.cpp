@@ -8,6 +8,7 @@
 #include "kernel/base/VObject.h"
 #include "kernel/text/VString.h"
 #include "kernel/values/VLong.h"
+#include "kernel/values/VValueBag.h"
 
 namespace nuvo {
 namespace {
@@ -240,6 +241,88 @@ TEST(VStringPrintf, MarkerCutFromTheOutputInsertsNothing)
     ASSERT_EQ(text.GetLength(), 1023);
     EXPECT_EQ(Units(text).substr(0, 1017), Ascii(prefix + ";;;"));
     EXPECT_EQ(text.FindRawString(VString("tail")), 0);
+}
+
+// The bag every placeholder row reads from.
+void FillPlaceholderBag(VValueBag& bag)
+{
+    bag.SetString("LogFilePath", VString("/tmp/a.log"));
+    bag.SetString("name", VString("Ann"));
+    bag.SetString("self", VString("{name}"));
+    bag.SetString("my name", VString("spaced"));
+    bag.SetString("empty", VString(""));
+    bag.SetString(StPackedDictionaryKey(VString(u"n\u00E9v")), VString("ok"));
+    bag.SetLong("count", 3);
+    VValueBag* child = new VValueBag;
+    child->SetString("name", VString("inner"));
+    bag.AddElement("child", child);
+    child->Release();
+}
+
+TEST(VStringFormatBag, PlaceholdersTakeTheBagAttributes)
+{
+    VValueBag bag;
+    FillPlaceholderBag(bag);
+    struct Row {
+        const char16_t* text;
+        const char16_t* removingUnknown;
+        const char16_t* keepingUnknown;
+    };
+    const Row rows[] = {
+        {u"More information is available in the log file '{LogFilePath}'",
+         u"More information is available in the log file '/tmp/a.log'",
+         u"More information is available in the log file '/tmp/a.log'"},
+        {u"before {unknown} after", u"before  after", u"before {unknown} after"},
+        {u"{{name}}", u"{{name}}", u"{{name}}"},
+        {u"{my name}", u"{my name}", u"{my name}"},
+        {u"{self}", u"{name}", u"{name}"},
+        {u"{self}{name}", u"{name}Ann", u"{name}Ann"},
+        {u"{name}{name}", u"AnnAnn", u"AnnAnn"},
+        {u"{count} files", u"3 files", u"3 files"},
+        {u"{} {name}", u"{} Ann", u"{} Ann"},
+        {u"{name", u"{name", u"{name"},
+        {u"name}", u"name}", u"name}"},
+        {u"{unknown}{name}", u"Ann", u"{unknown}Ann"},
+        {u"{child}", u"", u"{child}"},
+        {u"{a {name}", u"{a Ann", u"{a Ann"},
+        {u"{name}}", u"{name}}", u"{name}}"},
+        {u"{empty}x", u"x", u"x"},
+        {u"{n\u00E9v}!", u"ok!", u"ok!"},
+        {u"{Name}", u"", u"{Name}"},
+        {u"x{name}", u"xAnn", u"xAnn"},
+        {u"{", u"{", u"{"},
+        {u"", u"", u""},
+    };
+    for (const Row& row : rows) {
+        VString text(row.text);
+        SCOPED_TRACE(to_string(text));
+        VString removing(text);
+        EXPECT_EQ(&removing.Format(&bag, true), &removing);
+        EXPECT_EQ(Units(removing), std::u16string(row.removingUnknown));
+        VString keeping(text);
+        keeping.Format(&bag, false);
+        EXPECT_EQ(Units(keeping), std::u16string(row.keepingUnknown));
+    }
+}
+
+TEST(VStringFormatBag, NoBagOrAnEmptyBagChangesNothing)
+{
+    VValueBag empty;
+    VString text("{name} {unknown}");
+    text.Format(nullptr, true);
+    EXPECT_EQ(Units(text), u"{name} {unknown}");
+    text.Format(&empty, true);
+    EXPECT_EQ(Units(text), u"{name} {unknown}");
+}
+
+TEST(VStringFormatBag, ALongValueIsInsertedWhole)
+{
+    VValueBag bag;
+    const std::string longText(3000, 'z');
+    bag.SetString("p", VString(longText.c_str()));
+    VString text("<{p}>{p}");
+    text.Format(&bag, true);
+    EXPECT_EQ(Units(text), u"<" + Ascii(longText) + u">" + Ascii(longText));
 }
 
 } // namespace

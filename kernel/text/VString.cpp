@@ -686,7 +686,7 @@ void VString::AppendCString(const char* text)
 void VString::Replace(const VString& text, int32_t pos, int32_t count)
 {
     if (&text == this) {
-        const VString copy(text.fString, text.fLength);
+        const VString copy(text.GetCPointer(), text.fLength);
         Replace(copy, pos, count);
         return;
     }
@@ -712,8 +712,7 @@ void VString::Insert(const VString& text, int32_t pos)
 
 void VString::Insert(UniChar unit, int32_t pos)
 {
-    UniChar buffer[1] = {unit};
-    Replace(VString(buffer, 1, sizeof(buffer)), pos, 0);
+    Replace(VString(static_cast<const UniChar*>(&unit), 1), pos, 0);
 }
 
 void VString::Remove(int32_t pos, int32_t count)
@@ -976,8 +975,7 @@ bool VString::GetSubStrings(const VString& separator, std::vector<VString>& out,
 
 void VString::Join(const std::vector<VString>& pieces, UniChar separator)
 {
-    UniChar buffer[1] = {separator};
-    Join(pieces, VString(buffer, 1, sizeof(buffer)));
+    Join(pieces, VString(static_cast<const UniChar*>(&separator), 1));
 }
 
 void VString::Join(const std::vector<VString>& pieces, const VString& separator)

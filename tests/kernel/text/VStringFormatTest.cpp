@@ -110,6 +110,10 @@ TEST(VStringPrintf, ObjectArgumentFollowsArgumentsOfEveryKind)
         {"double and long double", [&](VString& s) {
              s.AppendPrintf("%.2f|%S|%Lf|%S", 1.5, &s1, static_cast<long double>(2.25), &s2);
          }, u"1.50|S1|2.250000|S2"},
+        // Enough integers first that the object is passed in memory right after the long double.
+        {"long double passed in memory", [&](VString& s) {
+             s.AppendPrintf("%d%d%d%d %.1Lf %S", 1, 2, 3, 4, static_cast<long double>(0.5), &s2);
+         }, u"1234 0.5 S2"},
         {"star width", [&](VString& s) { s.AppendPrintf("%*d|%S", 5, 42, &s1); }, u"   42|S1"},
         {"star width and precision", [&](VString& s) {
              s.AppendPrintf("%-*.*s|%S", 6, 2, "abcdef", &s1);

@@ -83,6 +83,15 @@ VError VFileDesc::Flush() const
     return VFileError::ThrowNative(fPath, XLinuxFile::Flush(fDescriptor), VE_UNKNOWN_ERROR);
 }
 
+VError VFileDesc::Close()
+{
+    int descriptor = fDescriptor;
+    fDescriptor = -1;
+    if (descriptor < 0)
+        return VE_OK;
+    return VFileError::ThrowNative(fPath, XLinuxFile::Close(descriptor), VE_UNKNOWN_ERROR);
+}
+
 void VFileDesc::DebugDump(VString& out) const
 {
     out.AppendPrintf("VFileDesc(%d) ", fDescriptor);

@@ -57,6 +57,9 @@ public:
 
     // Pushes the file's data to the device.
     VError Flush() const;
+    // Closes now, reporting what the close reports (delayed write errors of network file
+    // systems); the destructor closes silently otherwise. Nothing else may be called after.
+    VError Close();
 
     void DebugDump(VString& out) const override;
 

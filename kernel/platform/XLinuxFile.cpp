@@ -237,13 +237,24 @@ VError XLinuxFile::GetTimes(const char* path, XLinuxFileTimes* times)
     return VE_OK;
 }
 
+bool XLinuxFile::IsWritable(const char* path)
+{
+    return ::access(path, W_OK) == 0;
+}
+
 VError XLinuxFile::CopyFile(const char* source, const char* destination, bool replace)
 {
-    if (replace)
-        (void)::unlink(destination); // whatever stays makes the exclusive creation below fail
     struct stat st;
     if (::lstat(source, &st) != 0)
         return ErrorFromErrno(errno);
+    if (replace) {
+        // Another spelling of the source (or a hard link to it) must not be removed: the copy
+        // would then have nothing left to read.
+        struct stat existing;
+        if (::lstat(destination, &existing) == 0 && existing.st_dev == st.st_dev && existing.st_ino == st.st_ino)
+            return ErrorFromErrno(EINVAL);
+        (void)::unlink(destination); // whatever stays makes the exclusive creation below fail
+    }
     if (S_ISLNK(st.st_mode))
         return CopyLink(source, destination, st);
     if (!S_ISREG(st.st_mode))

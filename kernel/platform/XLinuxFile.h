@@ -44,11 +44,14 @@ public:
     // Size and times follow a symbolic link to its target.
     static VError GetSize(const char* path, int64_t* size);
     static VError GetTimes(const char* path, XLinuxFileTimes* times);
+    // The calling process may write the file (access W_OK, links followed).
+    static bool IsWritable(const char* path);
 
     // Copies one file: a regular file's data (reflink, in-kernel copy or read/write, holes kept),
     // extended attributes, owner (root only), mode and times; a symbolic link as a link. Fails
     // with EEXIST when destination exists, unless replace is true, which unlinks it first (its
-    // result ignored). A failed copy removes the destination it created.
+    // result ignored) -- except when destination is the source file itself, which fails with
+    // EINVAL before anything is removed. A failed copy removes the destination it created.
     static VError CopyFile(const char* source, const char* destination, bool replace);
 
     // Opens path (close-on-exec) and takes the lock of the access mode without waiting: a file

@@ -309,18 +309,32 @@ int32_t VCollator::Find(const UniChar* text, int32_t textLength, const UniChar* 
     std::lock_guard guard(fSearchLock);
     UErrorCode status = U_ZERO_ERROR;
     UStringSearch* search = usearch_openFromCollator(pattern, patternLength, text, textLength, collator, nullptr, &status);
-    int32_t at = USEARCH_DONE;
-    if (U_SUCCESS(status))
-        at = usearch_following(search, from, &status);
+    // Overlapping candidates, since a candidate may be refused on case.
+    usearch_setAttribute(search, USEARCH_OVERLAP, USEARCH_ON, &status);
+    int32_t found = -1;
     int32_t matchLength = 0;
-    if (U_SUCCESS(status) && at != USEARCH_DONE)
+    for (int32_t at = U_SUCCESS(status) ? usearch_following(search, from, &status) : USEARCH_DONE;
+         U_SUCCESS(status) && at != USEARCH_DONE; at = usearch_next(search, &status)) {
         matchLength = usearch_getMatchedLength(search);
+        if (_IsCaseExact(text + at, matchLength, pattern, patternLength, diacritical)) {
+            found = at;
+            break;
+        }
+    }
     usearch_close(search);
-    if (U_FAILURE(status) || at == USEARCH_DONE)
+    if (U_FAILURE(status) || found < 0)
         return 0;
     if (outMatchLength != nullptr)
         *outMatchLength = matchLength;
-    return at + 1;
+    return found + 1;
+}
+
+// The search works on collation elements, which have no case level: with diacritical set, a
+// candidate that differs only in case is refused here.
+bool VCollator::_IsCaseExact(const UniChar* match, int32_t matchLength, const UniChar* pattern,
+                             int32_t patternLength, bool diacritical) const
+{
+    return !diacritical || CompareWithICU(match, matchLength, pattern, patternLength, true) == 0;
 }
 
 bool VCollator::BeginsWith(const UniChar* text, int32_t textLength, const UniChar* prefix, int32_t prefixLength,
@@ -355,7 +369,9 @@ bool VCollator::EndsWith(const UniChar* text, int32_t textLength, const UniChar*
     bool found = false;
     for (int32_t at = U_SUCCESS(status) ? usearch_last(search, &status) : USEARCH_DONE;
          U_SUCCESS(status) && at != USEARCH_DONE && !found; at = usearch_previous(search, &status)) {
-        found = at + usearch_getMatchedLength(search) == textLength;
+        const int32_t matchLength = usearch_getMatchedLength(search);
+        found = at + matchLength == textLength
+            && _IsCaseExact(text + at, matchLength, suffix, suffixLength, diacritical);
     }
     usearch_close(search);
     return found;

@@ -66,6 +66,8 @@ private:
     int _CompareShortcut(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical) const;
     int32_t _FindShortcut(const UniChar* text, int32_t textLength, const UniChar* pattern, int32_t patternLength,
                           int32_t from, bool diacritical) const;
+    bool _IsCaseExact(const UniChar* match, int32_t matchLength, const UniChar* pattern, int32_t patternLength,
+                      bool diacritical) const;
     bool _MatchesShortcut(const UniChar* text, const UniChar* pattern, int32_t length, bool diacritical) const;
     bool _CaseMap(const UniChar* text, int32_t length, VString& out, bool upper) const;
 

@@ -190,6 +190,20 @@ TEST_F(XLinuxFileTest, CopyRefusesAnExistingDestinationUnlessReplacing)
     EXPECT_EQ(ReadFile(P("target")), "target");
 }
 
+TEST_F(XLinuxFileTest, ReplacingCopyNeverRemovesItsOwnSource)
+{
+    WriteFile(P("source"), "only copy");
+    ASSERT_EQ(::link(P("source").c_str(), P("hard").c_str()), 0);
+    ASSERT_EQ(::symlink(fTemp.Path().c_str(), P("here").c_str()), 0);
+
+    const char* spellings[] = {"source", "hard", "here/source"};
+    for (const char* spelling : spellings) {
+        SCOPED_TRACE(spelling);
+        EXPECT_EQ(XLinuxFile::CopyFile(P("source").c_str(), P(spelling).c_str(), true), Posix(EINVAL));
+        EXPECT_EQ(ReadFile(P("source")), "only copy");
+    }
+}
+
 TEST_F(XLinuxFileTest, CopyErrors)
 {
     ASSERT_EQ(::mkdir(P("folder").c_str(), 0755), 0);
@@ -347,9 +361,13 @@ TEST_F(XLinuxFileTest, PermissionErrorsForAnUnprivilegedUser)
             return 2;
         if (XLinuxFile::CopyFile(path.c_str(), (path + "-copy").c_str(), false) != MakePosixError(EACCES))
             return 3;
+        if (XLinuxFile::IsWritable(path.c_str()))
+            return 4;
         return 0;
     });
     EXPECT_EQ(status, 0);
+    EXPECT_TRUE(XLinuxFile::IsWritable(path.c_str()));
+    EXPECT_FALSE(XLinuxFile::IsWritable(P("missing").c_str()));
     EXPECT_EQ(LStat(path).st_mode & 07777, 0600u);
     EXPECT_NE(::access((path + "-copy").c_str(), F_OK), 0);
 }

@@ -8,7 +8,6 @@
 #include "kernel/errors/VDebugMgr.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/files/VFilePath.h"
-#include "kernel/files/VFolder.h"
 #include "kernel/logging/VLogger.h"
 #include "kernel/platform/XLinuxSystem.h"
 #include "kernel/process/VTask.h"
@@ -287,6 +286,11 @@ void VProcess::QuitAsynchronously(const VString*)
         mainTask->KillFromSignalHandler();
 }
 
+VLogger* VProcess::GetLogger(EMessageLevel level) const
+{
+    return (fLogger && fLogger->ShouldLog(level)) ? fLogger : nullptr;
+}
+
 VResourceFile* VProcess::RetainResourceFile()
 {
     return nullptr;
@@ -368,10 +372,10 @@ VString VProcess::ComputeFolderPath(const VString& executablePath, uint32_t kind
 
 VFolder* VProcess::RetainFolder(uint32_t kind) const
 {
-    VString path = ComputeFolderPath(_ExecutablePath(), kind);
-    if (path.IsEmpty())
-        return nullptr;
-    return new VFolder(VFilePath(path, FilePathStyle::Posix));
+    // Folder objects are not available to the frame yet; callers get the path through
+    // ComputeFolderPath meanwhile.
+    (void) kind;
+    return nullptr;
 }
 
 } // namespace nuvo

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "kernel/base/VObject.h"
+#include "kernel/logging/EMessageLevel.h"
 #include "kernel/process/IMessageable.h"
 #include "kernel/text/VString.h"
 
@@ -81,6 +82,8 @@ public:
     uint32_t GetInitFlags() const { return fInitFlags; }
 
     VLogger* GetLogger() const { return fLogger; }
+    // The process logger when it would log level, else null.
+    VLogger* GetLogger(EMessageLevel level) const;
     ILocalizer* GetLocalizer() const { return fLocalizer; }
     void SetLocalizer(ILocalizer* localizer) { fLocalizer = localizer; }
     VIntlMgr* GetIntlMgr() const { return fIntlMgr; }

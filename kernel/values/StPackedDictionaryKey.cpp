@@ -171,6 +171,7 @@ bool StPackedDictionaryKey::Equals(const char* bytes, size_t length) const
     return length == fLength && (length == 0 || std::memcmp(bytes, fKey, length) == 0);
 }
 
+// Malformed input becomes one U+FFFD per maximal ill-formed subpart, as Unicode recommends.
 void StPackedDictionaryKey::BytesToString(const char* bytes, size_t length, VString& out)
 {
     UniChar* units = out.GetCPointerForWrite(int32_t(length));  // never more units than bytes
@@ -185,30 +186,39 @@ void StPackedDictionaryKey::BytesToString(const char* bytes, size_t length, VStr
             units[count++] = lead;
             continue;
         }
-        int extra = lead >= 0xF0 && lead <= 0xF4 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
-        if (lead >= 0xF5)
-            extra = -1;
-        char32_t cp = extra == 3 ? (lead & 0x07) : extra == 2 ? (lead & 0x0F) : (lead & 0x1F);
-        bool valid = extra > 0 && end - p >= extra;
-        for (int i = 0; valid && i < extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                valid = false;
-            else
-                cp = (cp << 6) | (p[i] & 0x3F);
+        int extra = 0;
+        uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
+        char32_t cp = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1;
+            cp = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            extra = 2;
+            cp = lead & 0x0F;
+            if (lead == 0xE0)
+                low = 0xA0;  // overlong below
+            else if (lead == 0xED)
+                high = 0x9F;  // surrogates above
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3;
+            cp = lead & 0x07;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;  // beyond U+10FFFF above
         }
-        if (valid) {
-            static constexpr char32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
-            valid = cp >= kMinimum[extra] && IsValidScalar(cp);
+        int taken = 0;
+        while (taken < extra && p < end) {
+            uint8_t next = *p;
+            if (taken == 0 ? (next < low || next > high) : (next & 0xC0) != 0x80)
+                break;
+            cp = (cp << 6) | (next & 0x3F);
+            ++p;
+            ++taken;
         }
-        if (!valid) {
-            // Skip the continuation bytes that belong to the broken sequence.
-            while (p < end && (*p & 0xC0) == 0x80)
-                ++p;
+        if (extra == 0 || taken < extra) {
             units[count++] = 0xFFFD;
-            continue;
-        }
-        p += extra;
-        if (cp >= 0x10000) {
+        } else if (cp >= 0x10000) {
             units[count++] = UniChar(0xD800 + ((cp - 0x10000) >> 10));
             units[count++] = UniChar(0xDC00 + ((cp - 0x10000) & 0x3FF));
         } else {

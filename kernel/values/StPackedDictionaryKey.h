@@ -43,11 +43,11 @@ public:
     // A key over bytes that the caller keeps alive and unchanged while the key is in use.
     static StPackedDictionaryKey MakeView(const char* bytes, size_t length);
 
-    const char* GetKey() const { return fKey; }
-    size_t GetKeyLength() const { return fLength; }
-    uint32_t GetHash() const { return fHash; }
-    bool IsEmpty() const { return fLength == 0; }
-    bool OwnsBuffer() const { return fOwned != nullptr; }
+    constexpr const char* GetKey() const { return fKey; }
+    constexpr size_t GetKeyLength() const { return fLength; }
+    constexpr uint32_t GetHash() const { return fHash; }
+    constexpr bool IsEmpty() const { return fLength == 0; }
+    constexpr bool OwnsBuffer() const { return fOwned != nullptr; }
 
     bool Equals(const char* bytes, size_t length) const;
     bool operator==(const StPackedDictionaryKey& other) const { return Equals(other.fKey, other.fLength); }

@@ -1,0 +1,225 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "kernel/text/VString.h"
+#include "kernel/values/StPackedDictionaryKey.h"
+#include "kernel/values/VHashKeyMap.h"
+
+namespace nuvo {
+namespace {
+
+std::string BytesOf(const StPackedDictionaryKey& key)
+{
+    return std::string(key.GetKey(), key.GetKeyLength());
+}
+
+TEST(StPackedDictionaryKey, HashValuesComputedByHand)
+{
+    struct Row {
+        const char* name;
+        std::string bytes;
+        uint32_t hash;
+    };
+    const Row rows[] = {
+        {"empty", "", 0},
+        {"a", "a", 354},  // 1 * 257 + 97
+        {"ab", "ab", (2u * 257 + 'a') * 257 + 'b'},
+        {"e acute in UTF-8", "\xC3\xA9", (2u * 257 + 0xC3) * 257 + 0xA9},
+        // 16 bytes 0xFF: the last length hashed byte by byte; wraps modulo 2^32.
+        {"16 bytes 0xFF", std::string(16, '\xFF'), 432576512u},
+        // 17 bytes: "abcdefgh" then "jklmnopq"; the middle 'i' is not hashed.
+        {"17 bytes", "abcdefghijklmnopq", 95214241u},
+        {"17 bytes, other middle byte", "abcdefghXjklmnopq", 95214241u},
+        {"message", "message", 3109882092u},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(StPackedDictionaryKey::GetHashCode(row.bytes.data(), row.bytes.size()), row.hash);
+        StPackedDictionaryKey key(row.bytes.data(), row.bytes.size());
+        EXPECT_EQ(key.GetHash(), row.hash);
+        EXPECT_EQ(BytesOf(key), row.bytes);
+    }
+    // The last of the 17 bytes is hashed.
+    EXPECT_NE(StPackedDictionaryKey::GetHashCode("abcdefghijklmnopr", 17), 95214241u);
+}
+
+TEST(StPackedDictionaryKey, LiteralKeysPointAtTheLiteral)
+{
+    static const char kName[] = "component_signature";
+    static constexpr StPackedDictionaryKey kStatic{"level"};
+    static_assert(kStatic.GetHash() == (((((5u * 257 + 'l') * 257 + 'e') * 257 + 'v') * 257 + 'e') * 257 + 'l'));
+
+    StPackedDictionaryKey key(kName);
+    EXPECT_EQ(key.GetKey(), kName);
+    EXPECT_FALSE(key.OwnsBuffer());
+    EXPECT_EQ(key.GetKeyLength(), 19u);
+
+    StPackedDictionaryKey copy(key);
+    EXPECT_EQ(copy.GetKey(), kName);
+
+    StPackedDictionaryKey owned("level", 5);
+    EXPECT_TRUE(owned.OwnsBuffer());
+    EXPECT_NE(owned.GetKey(), kStatic.GetKey());
+    EXPECT_TRUE(owned == kStatic);
+}
+
+TEST(StPackedDictionaryKey, TextIsConvertedToUtf8)
+{
+    struct Row {
+        const char* name;
+        VString text;
+        std::string bytes;
+    };
+    const Row rows[] = {
+        {"ascii", VString("p1"), "p1"},
+        {"e acute", VString(u"caf\u00E9"), "caf\xC3\xA9"},
+        {"euro sign", VString(u"\u20AC"), "\xE2\x82\xAC"},
+        {"surrogate pair", VString(u"\U0001F600"), "\xF0\x9F\x98\x80"},
+        {"unpaired high surrogate", VString(u"a\xD800" "b", 3), "a\xEF\xBF\xBD" "b"},
+        {"unpaired low surrogate at end", VString(u"a\xDC00", 2), "a\xEF\xBF\xBD"},
+        {"empty", VString(""), ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        StPackedDictionaryKey key(row.text);
+        EXPECT_EQ(BytesOf(key), row.bytes);
+        EXPECT_EQ(key.GetHash(), StPackedDictionaryKey::GetHashCode(row.bytes.data(), row.bytes.size()));
+        StPackedDictionaryKey fromBytes(row.bytes.data(), row.bytes.size());
+        EXPECT_TRUE(key == fromBytes);
+    }
+    StPackedDictionaryKey wide(L"caf\u00E9\U0001F600");
+    EXPECT_EQ(BytesOf(wide), "caf\xC3\xA9\xF0\x9F\x98\x80");
+    StPackedDictionaryKey badWide(L"\x110000");
+    EXPECT_EQ(BytesOf(badWide), "\xEF\xBF\xBD");
+}
+
+TEST(StPackedDictionaryKey, MoreThan255BytesGivesTheEmptyKey)
+{
+    struct Row {
+        const char* name;
+        VString text;
+        size_t expectedLength;
+    };
+    const std::u16string eAcute127(127, u'\u00E9');
+    const std::u16string eAcute128(128, u'\u00E9');
+    const Row rows[] = {
+        {"255 ascii", VString(std::string(255, 'k').c_str()), 255},
+        {"256 ascii", VString(std::string(256, 'k').c_str()), 0},
+        {"127 two-byte chars and one ascii = 255 bytes", VString((eAcute127 + u"k").c_str()), 255},
+        {"128 two-byte chars = 256 bytes", VString(eAcute128.c_str()), 0},
+        {"85 three-byte chars = 255 bytes", VString(std::u16string(85, u'\u20AC').c_str()), 255},
+        {"85 three-byte chars and one ascii", VString((std::u16string(85, u'\u20AC') + u"k").c_str()), 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        StPackedDictionaryKey key(row.text);
+        EXPECT_EQ(key.GetKeyLength(), row.expectedLength);
+        if (row.expectedLength == 0) {
+            EXPECT_TRUE(key.IsEmpty());
+            EXPECT_EQ(key.GetHash(), 0u);
+        }
+    }
+    std::string bytes256(256, 'b');
+    EXPECT_TRUE(StPackedDictionaryKey(bytes256.data(), bytes256.size()).IsEmpty());
+    std::wstring wide256(256, L'w');
+    EXPECT_TRUE(StPackedDictionaryKey(wide256.c_str()).IsEmpty());
+}
+
+TEST(StPackedDictionaryKey, CopiesOwnTheirBytes)
+{
+    auto* original = new StPackedDictionaryKey(VString("task_name"));
+    StPackedDictionaryKey copy(*original);
+    StPackedDictionaryKey assigned;
+    assigned = *original;
+    EXPECT_NE(copy.GetKey(), original->GetKey());
+    delete original;
+    EXPECT_EQ(BytesOf(copy), "task_name");
+    EXPECT_EQ(BytesOf(assigned), "task_name");
+    StPackedDictionaryKey moved(std::move(copy));
+    EXPECT_EQ(BytesOf(moved), "task_name");
+    EXPECT_EQ(moved.GetHash(), StPackedDictionaryKey("task_name").GetHash());
+}
+
+TEST(StPackedDictionaryKey, ComparisonIsCaseSensitive)
+{
+    EXPECT_FALSE(StPackedDictionaryKey("Path") == StPackedDictionaryKey("path"));
+    EXPECT_FALSE(StPackedDictionaryKey("path") == StPackedDictionaryKey("paths"));
+    EXPECT_TRUE(StPackedDictionaryKey("path") == StPackedDictionaryKey(VString("path")));
+}
+
+TEST(StPackedDictionaryKey, BytesDecodeToString)
+{
+    struct Row {
+        const char* name;
+        std::string bytes;
+        std::u16string expected;
+    };
+    const Row rows[] = {
+        {"ascii", "srcPath", u"srcPath"},
+        {"two, three and four bytes", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u00E9\u20AC\U0001F600"},
+        {"lone continuation byte", "a\x80" "b", u"a\uFFFDb"},
+        {"truncated sequence", "a\xE2\x82", u"a\uFFFD"},
+        {"overlong form", "\xC0\xAF", u"\uFFFD\uFFFD"},
+        // ED may not be followed by A0: three ill-formed pieces.
+        {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"largest code point", "\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        VString out("previous");
+        StPackedDictionaryKey::BytesToString(row.bytes.data(), row.bytes.size(), out);
+        EXPECT_EQ(std::u16string(out.GetCPointer(), size_t(out.GetLength())), row.expected);
+    }
+}
+
+TEST(VHashKeyMap, SizeTable)
+{
+    struct Row {
+        size_t count;
+        size_t size;
+    };
+    const Row rows[] = {
+        {0, 5}, {4, 5}, {5, 11}, {6, 11}, {8, 11}, {9, 23}, {17, 23}, {18, 41}, {29, 41}, {30, 67},
+        {47, 67}, {48, 113}, {76, 113}, {77, 199}, {123, 199}, {124, 317}, {199, 317}, {200, 521},
+        {322, 521}, {323, 839}, {521, 839}, {522, 1361}, {843, 1361}, {844, 2207}, {1364, 2207},
+        {1365, 3571}, {2207, 3571}, {2208, 5779}, {3571, 5779}, {3572, 9349}, {5778, 9349},
+        {5779, 15121}, {9349, 15121},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.count);
+        EXPECT_EQ(Private::VHashKeyMap::SizeFor(row.count), row.size);
+    }
+    // Further sizes keep growing and always leave room for the count they are chosen for.
+    size_t previous = 15121;
+    for (size_t count = 9350; count < 2000000000u; count = count * 3 / 2) {
+        size_t size = Private::VHashKeyMap::SizeFor(count);
+        EXPECT_GT(size, count);
+        EXPECT_GE(size, previous);
+        previous = size;
+    }
+}
+
+TEST(VHashKeyMap, PutProbesLinearlyAndWraps)
+{
+    Private::VHashKeyMap map;
+    map.Reset(0);
+    ASSERT_EQ(map.GetSize(), 5u);
+    EXPECT_TRUE(map.Put(3, 10));   // home 3
+    EXPECT_TRUE(map.Put(8, 11));   // home 3 taken: 4
+    EXPECT_TRUE(map.Put(13, 12));  // 3, 4 taken: wraps to 0
+    EXPECT_EQ(map.GetHome(3), 10u);
+    EXPECT_EQ(map.GetHome(4), 11u);
+    EXPECT_EQ(map.GetHome(0), 12u);
+    EXPECT_EQ(map.GetHome(1), Private::VHashKeyMap::kEmpty);
+    EXPECT_TRUE(map.Put(1, 13));
+    EXPECT_TRUE(map.Put(1, 14));  // lands on 2
+    EXPECT_EQ(map.GetHome(2), 14u);
+    EXPECT_FALSE(map.Put(0, 15));  // full
+    map.Clear();
+    EXPECT_TRUE(map.IsEmpty());
+}
+
+} // namespace
+} // namespace nuvo

@@ -19,9 +19,13 @@
 
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/commandline/VCommandLineParser.h"
+#include "kernel/errors/ErrorBagKeys.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/VErrorBase.h"
+#include "kernel/errors/VErrorTaskContext.h"
 #include "kernel/process/VProcessIPC.h"
 #include "kernel/process/VTask.h"
+#include "kernel/values/VValueBag.h"
 
 using namespace nuvo;
 
@@ -128,8 +132,13 @@ int main(int argc, char** argv)
         process.Run();
         VTask* task = VTask::GetCurrent();
         VError error = task ? task->GetLastError() : VE_OK;
-        std::printf("init=%d runs=%d error=%s/%d\n", int(ok), process.fRuns,
-                    ComponentOf(error) == kComponentNuvo ? "nuvo" : "other", NumberOf(error));
+        VString parameter;
+        VErrorTaskContext* context = task ? task->GetErrorContext(false) : nullptr;
+        if (VErrorBase* record = context ? context->GetLast() : nullptr)
+            record->GetBag()->GetString(ErrorBagKeys::p1, parameter);
+        std::printf("init=%d runs=%d error=%s/%d p1=%s\n", int(ok), process.fRuns,
+                    ComponentOf(error) == kComponentNuvo ? "nuvo" : "other", NumberOf(error),
+                    to_string(parameter).c_str());
         std::fflush(stdout);
         return 0;
     }

@@ -228,7 +228,7 @@ TEST_F(VProcessIPCChild, RunAfterAFailedInitThrowsInitFailed)
     EXPECT_EQ(ExitCodeOf(status), 0);
     EXPECT_EQ(out,
               "arg1=mode=run-after-failed-init len=26\narg2=answer=1 len=8\n"
-              "init=0 runs=0 error=nuvo/4\n");
+              "init=0 runs=0 error=nuvo/4 p1=VApplication::DoInit failed\n");
 }
 
 // Starts the interactive probe and waits for its "ready" line.

@@ -1,0 +1,215 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "kernel/base/VRefPtr.h"
+#include "kernel/errors/ErrorBagKeys.h"
+#include "kernel/errors/VErrorBase.h"
+#include "kernel/errors/VErrorContext.h"
+#include "kernel/values/VBagArray.h"
+#include "kernel/values/VValueBag.h"
+
+namespace nuvo {
+namespace {
+
+VError Nuvo(int32_t n) { return MakeVError(MakeOsType("nuvo"), n); }
+VError Posix(int32_t n) { return MakeVError(MakeOsType("POSX"), n); }
+
+VRefPtr<VErrorBase> Record(VError code) { return VRefPtr<VErrorBase>::Adopt(new VErrorBase(code)); }
+VRefPtr<VErrorContext> Context(bool keeping = true, bool silent = false)
+{
+    return VRefPtr<VErrorContext>::Adopt(new VErrorContext(keeping, silent));
+}
+
+std::vector<VError> Codes(const VErrorContext& context)
+{
+    std::vector<VError> codes;
+    for (const VRefPtr<VErrorBase>& record : context.GetErrorStack())
+        codes.push_back(record->GetError());
+    return codes;
+}
+
+std::string Parameter(const VErrorBase& record, const char* name)
+{
+    VString value;
+    if (!record.GetBag()->GetString(StPackedDictionaryKey(VString(name)), value))
+        return "<absent>";
+    return to_string(value);
+}
+
+TEST(VErrorContext, PushKeepsOrderAndRetains)
+{
+    VRefPtr<VErrorContext> context = Context();
+    EXPECT_FALSE(context->PushError(nullptr));
+    EXPECT_TRUE(context->IsEmpty());
+    EXPECT_EQ(context->GetFirst(), nullptr);
+    EXPECT_EQ(context->GetLast(), nullptr);
+    EXPECT_EQ(context->GetLastError(), VError(0));
+
+    VRefPtr<VErrorBase> first = Record(Nuvo(600)), second = Record(Posix(2)), third = Record(Nuvo(600));
+    for (auto* record : {first.Get(), second.Get(), third.Get()})
+        EXPECT_TRUE(context->PushError(record));
+    EXPECT_EQ(first->GetRefCount(), 2);
+    EXPECT_EQ(Codes(*context), (std::vector<VError>{Nuvo(600), Posix(2), Nuvo(600)}));
+    EXPECT_EQ(context->GetFirst(), first.Get());
+    EXPECT_EQ(context->GetLast(), third.Get());
+    EXPECT_EQ(context->GetLastError(), Nuvo(600));
+    // Find returns the oldest record with the code.
+    EXPECT_EQ(context->Find(Nuvo(600)), first.Get());
+    EXPECT_EQ(context->Find(Posix(2)), second.Get());
+    EXPECT_EQ(context->Find(Posix(3)), nullptr);
+
+    context->Flush();
+    EXPECT_TRUE(context->IsEmpty());
+    EXPECT_EQ(first->GetRefCount(), 1);
+}
+
+TEST(VErrorContext, FindAnyStopsAtTheFirstZero)
+{
+    VRefPtr<VErrorContext> context = Context();
+    context->PushError(Record(Nuvo(600)).Get());
+    context->PushError(Record(Posix(2)).Get());
+    struct Row {
+        const char* name;
+        bool expected;
+        bool found;
+    } rows[] = {
+        {"first code present", true, context->FindAny(Nuvo(600), VError(0))},
+        {"second code present", true, context->FindAny(Nuvo(5), Posix(2), VError(0))},
+        {"none present", false, context->FindAny(Nuvo(5), Nuvo(6), Nuvo(7), VError(0))},
+        {"present code after the terminator", false, context->FindAny(Nuvo(5), VError(0), Nuvo(600))},
+        {"int terminator", true, context->FindAny(Nuvo(5), Posix(2), 0)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.found, row.expected);
+    }
+}
+
+TEST(VErrorContext, MemoryFullSetsTheFlagAndFlushClearsIt)
+{
+    VRefPtr<VErrorContext> context = Context();
+    context->PushError(Record(Nuvo(600)).Get());
+    EXPECT_FALSE(context->FailedForMemory());
+    context->PushError(Record(Nuvo(100)).Get());
+    EXPECT_TRUE(context->FailedForMemory());
+    context->PushError(Record(Nuvo(600)).Get());
+    EXPECT_TRUE(context->FailedForMemory());
+
+    context->AddErrorToFilter(Posix(2));
+    context->Flush();
+    EXPECT_FALSE(context->FailedForMemory());
+    EXPECT_TRUE(context->IsEmpty());
+    // The filter and the flags survive a flush.
+    EXPECT_TRUE(context->IsErrorFiltered(Posix(2)));
+    EXPECT_TRUE(context->IsKeepingErrors());
+}
+
+TEST(VErrorContext, ParametersAreMergedIntoPushedRecords)
+{
+    VRefPtr<VErrorContext> context = Context();
+    EXPECT_EQ(context->GetParametersForPushedErrors(false), nullptr);
+    VValueBag* parameters = context->GetParametersForPushedErrors(true);
+    ASSERT_NE(parameters, nullptr);
+    EXPECT_EQ(context->GetParametersForPushedErrors(true), parameters);
+    parameters->SetString(ErrorBagKeys::p1, VString("from context"));
+    parameters->SetString(StPackedDictionaryKey("path"), VString("/ctx"));
+    VValueBag* child = new VValueBag;
+    parameters->AddElement(StPackedDictionaryKey("item"), child);
+    child->Release();
+
+    VRefPtr<VErrorBase> record = Record(Nuvo(600));
+    record->GetBag()->SetString(ErrorBagKeys::p1, VString("from thrower"));
+    record->GetBag()->SetString(ErrorBagKeys::p2, VString("own"));
+    ASSERT_TRUE(context->PushError(record.Get()));
+
+    EXPECT_EQ(Parameter(*record, "p1"), "from context");
+    EXPECT_EQ(Parameter(*record, "p2"), "own");
+    EXPECT_EQ(Parameter(*record, "path"), "/ctx");
+    VBagArray* items = record->GetBag()->GetElements(StPackedDictionaryKey("item"));
+    ASSERT_NE(items, nullptr);
+    EXPECT_EQ(items->GetCount(), 1);
+    EXPECT_NE(items->GetNth(1), child);
+}
+
+TEST(VErrorContext, PushErrorsAppendsAndAssignsTheMemoryFlag)
+{
+    VRefPtr<VErrorContext> source = Context();
+    source->PushError(Record(Nuvo(100)).Get());
+    source->PushError(Record(Posix(2)).Get());
+
+    VRefPtr<VErrorContext> target = Context();
+    target->PushError(Record(Nuvo(600)).Get());
+    target->GetParametersForPushedErrors(true)->SetString(ErrorBagKeys::p3, VString("merged"));
+    target->PushErrors(*source);
+    EXPECT_EQ(Codes(*target), (std::vector<VError>{Nuvo(600), Nuvo(100), Posix(2)}));
+    EXPECT_TRUE(target->FailedForMemory());
+    EXPECT_EQ(Parameter(*target->GetLast(), "p3"), "merged");
+    // The same records, shared.
+    EXPECT_EQ(target->GetLast(), source->GetLast());
+
+    // The flag is assigned, not combined.
+    VRefPtr<VErrorContext> clean = Context();
+    clean->PushError(Record(Nuvo(600)).Get());
+    target->PushErrors(*clean);
+    EXPECT_FALSE(target->FailedForMemory());
+    EXPECT_EQ(target->GetErrorCount(), 4u);
+
+    // Pushing a context into itself doubles it once.
+    target->PushErrors(*target);
+    EXPECT_EQ(target->GetErrorCount(), 8u);
+}
+
+TEST(VErrorContext, CopyStartsKeepingAndNotSilent)
+{
+    VRefPtr<VErrorContext> original = Context(false, true);
+    original->AddErrorToFilter(Posix(2));
+    original->PushError(Record(Nuvo(100)).Get());
+    original->PushError(Record(Nuvo(600)).Get());
+
+    auto copy = VRefPtr<VErrorContext>::Adopt(new VErrorContext(*original));
+    EXPECT_TRUE(copy->IsKeepingErrors());
+    EXPECT_FALSE(copy->IsSilent());
+    EXPECT_EQ(Codes(*copy), (std::vector<VError>{Nuvo(100), Nuvo(600)}));
+    EXPECT_TRUE(copy->FailedForMemory());
+    EXPECT_FALSE(copy->IsErrorFiltered(Posix(2)));
+    EXPECT_FALSE(copy->HasParameters());
+    EXPECT_EQ(copy->GetRefCount(), 1);
+
+    original->GetParametersForPushedErrors(true)->SetString(ErrorBagKeys::p1, VString("x"));
+    auto second = VRefPtr<VErrorContext>::Adopt(new VErrorContext(*original));
+    ASSERT_TRUE(second->HasParameters());
+    EXPECT_NE(second->GetParametersForPushedErrors(false), original->GetParametersForPushedErrors(false));
+}
+
+TEST(VErrorContext, BagFormRoundTrip)
+{
+    VRefPtr<VErrorContext> original = Context();
+    VRefPtr<VErrorBase> first = Record(Posix(13));
+    first->GetBag()->SetString(StPackedDictionaryKey("path"), VString("/locked"));
+    original->PushError(first.Get());
+    original->PushError(Record(Nuvo(605)).Get());
+
+    VValueBag bag;
+    EXPECT_EQ(original->SaveToBag(bag), VError(0));
+    VBagArray* errors = bag.GetElements(ErrorBagKeys::error);
+    ASSERT_NE(errors, nullptr);
+    ASSERT_EQ(errors->GetCount(), 2);
+    int64_t code = 0;
+    ASSERT_TRUE(errors->GetNth(1)->GetLong8(ErrorBagKeys::error_code, code));
+    EXPECT_EQ(VError(code), Posix(13));
+
+    VRefPtr<VErrorContext> loaded = Context();
+    loaded->PushError(Record(Nuvo(1)).Get());
+    EXPECT_EQ(loaded->LoadFromBag(bag), VError(0));
+    EXPECT_EQ(Codes(*loaded), (std::vector<VError>{Nuvo(1), Posix(13), Nuvo(605)}));
+    EXPECT_EQ(Parameter(*loaded->Find(Posix(13)), "path"), "/locked");
+
+    VValueBag empty;
+    EXPECT_EQ(loaded->LoadFromBag(empty), VError(0));
+    EXPECT_EQ(loaded->GetErrorCount(), 3u);
+}
+
+} // namespace
+} // namespace nuvo

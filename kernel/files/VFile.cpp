@@ -37,12 +37,6 @@ std::string PosixBytes(const VFilePath& path)
     return to_string(posix);
 }
 
-void PushFileError(const VFilePath& path, VError code)
-{
-    if (VFileError* error = new (std::nothrow) VFileError(path, code))
-        _PushRetainedError(error);
-}
-
 VError MemoryFull()
 {
     _ThrowError(VE_MEMORY_FULL);

@@ -43,14 +43,14 @@ VError XLinuxFolder::Remove(const std::string& path)
     return VE_OK;
 }
 
-VError XLinuxFolder::SetMode(const std::string& path, mode_t mode)
+VError XLinuxFolder::SetMode(const std::string& path, unsigned mode)
 {
-    if (::chmod(path.c_str(), mode) != 0)
+    if (::chmod(path.c_str(), mode_t(mode & 07777)) != 0)
         return XLinuxErrnoToError(errno);
     return VE_OK;
 }
 
-VError XLinuxFolder::GetMode(const std::string& path, mode_t* outMode)
+VError XLinuxFolder::GetMode(const std::string& path, unsigned* outMode)
 {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
@@ -72,6 +72,21 @@ VError XLinuxFolder::GetTimes(const std::string& path, struct timespec* modified
         *accessed = toTimespec(stx.stx_atime);
     if (created)
         *created = toTimespec((stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_ctime);
+    return VE_OK;
+}
+
+VError XLinuxFolder::GetTimesMs(const std::string& path, int64_t* modified, int64_t* created, int64_t* accessed)
+{
+    struct timespec m {}, c {}, a {};
+    if (VError error = GetTimes(path, &m, &c, &a))
+        return error;
+    auto toMs = [](const timespec& t) { return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000; };
+    if (modified)
+        *modified = toMs(m);
+    if (created)
+        *created = toMs(c);
+    if (accessed)
+        *accessed = toMs(a);
     return VE_OK;
 }
 

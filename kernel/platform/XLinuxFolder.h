@@ -2,6 +2,7 @@
 // Linux platform layer: the folder operations behind VFolder (existence, mkdir, rmdir, modes,
 // times, exclusive rename), plus entry points to the tree copy, forced delete and trash.
 
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <time.h>
@@ -20,12 +21,16 @@ public:
 
     [[nodiscard]] static VError Create(const std::string& path, mode_t mode);
     [[nodiscard]] static VError Remove(const std::string& path);
-    [[nodiscard]] static VError SetMode(const std::string& path, mode_t mode);
-    [[nodiscard]] static VError GetMode(const std::string& path, mode_t* outMode);
+    // The twelve mode bits (permissions, set-id, sticky); links are followed.
+    [[nodiscard]] static VError SetMode(const std::string& path, unsigned mode);
+    [[nodiscard]] static VError GetMode(const std::string& path, unsigned* outMode);
     // Any pointer may be null. "created" is the birth time where the file system keeps one,
     // else the status-change time.
     [[nodiscard]] static VError GetTimes(const std::string& path, struct timespec* modified,
         struct timespec* created, struct timespec* accessed);
+    // The same in milliseconds since 1970-01-01 UTC.
+    [[nodiscard]] static VError GetTimesMs(const std::string& path, int64_t* modified, int64_t* created,
+        int64_t* accessed);
 
     // Renames from to to, failing with EEXIST when to exists. renameat2(RENAME_NOREPLACE) where
     // the file system supports it, else RenameWithPlaceholder.

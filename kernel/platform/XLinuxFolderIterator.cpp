@@ -107,4 +107,9 @@ VError XLinuxFolderIterator::GetTimes(struct timespec* modified, struct timespec
     return XLinuxFolder::GetTimes(fPath, modified, created, accessed);
 }
 
+VError XLinuxFolderIterator::GetTimesMs(int64_t* modified, int64_t* created, int64_t* accessed) const
+{
+    return XLinuxFolder::GetTimesMs(fPath, modified, created, accessed);
+}
+
 } // namespace nuvo

@@ -2,6 +2,7 @@
 // Linux platform layer: listing one folder's entries (opendir/readdir) with the toolkit's
 // iteration options: folders, files, invisible entries, link resolution.
 
+#include <cstdint>
 #include <dirent.h>
 #include <string>
 #include <time.h>
@@ -40,6 +41,8 @@ public:
 
     // Times of the current entry (following a link); see XLinuxFolder::GetTimes.
     [[nodiscard]] VError GetTimes(struct timespec* modified, struct timespec* created, struct timespec* accessed) const;
+    // The same in milliseconds since 1970-01-01 UTC; any pointer may be null.
+    [[nodiscard]] VError GetTimesMs(int64_t* modified, int64_t* created, int64_t* accessed) const;
 
 private:
     bool Accept(const struct dirent& entry);

@@ -55,7 +55,7 @@ TEST(XLinuxFolder, ModesAndTimes)
     StTempFolder temp;
     MakeFolder(temp / "d", 0700);
     EXPECT_EQ(XLinuxFolder::SetMode(temp / "d/", 0751), VE_OK);
-    mode_t mode = 0;
+    unsigned mode = 0;
     EXPECT_EQ(XLinuxFolder::GetMode(temp / "d/", &mode), VE_OK);
     EXPECT_EQ(mode, 0751u);
     EXPECT_EQ(XLinuxFolder::GetMode(temp / "none/", &mode), MakePosixError(ENOENT));

@@ -105,6 +105,12 @@ template <class P>
 size_t VPackedDictionary<P>::AppendSlot(const StPackedDictionaryKey& key, Slot slot)
 {
     size_t length = key.GetKeyLength();
+    if (fSlots.empty()) {
+        // Typical bags (error parameters, log lines) hold a handful of short names: one
+        // allocation each instead of a chain of small regrowths.
+        fSlots.reserve(4);
+        fKeys.reserve(64);
+    }
     slot.fKeyOffset = fKeys.size();
     fKeys.push_back(uint8_t(length));
     fKeys.insert(fKeys.end(), key.GetKey(), key.GetKey() + length);

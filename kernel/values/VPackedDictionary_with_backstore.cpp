@@ -107,7 +107,10 @@ template <class P>
 void VPackedDictionary_with_backstore<P>::Append(const StPackedDictionaryKey& key, const VValueSingle& value)
 {
     size_t offset = fValues.size();
-    fValues.resize(offset + _UnitsFor(value.GetSpace()));
+    size_t units = _UnitsFor(value.GetSpace());
+    if (fValues.capacity() == 0)
+        fValues.reserve(units + 32);
+    fValues.resize(offset + units);
     fValues[offset] = _TagOf(value);
     value.WriteToPtr(fValues.data() + offset + 1);
     Slot slot;

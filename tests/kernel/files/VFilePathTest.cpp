@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "kernel/base/VErrorCodes.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/files/VFilePath.h"
 
 namespace nuvo {
@@ -415,7 +417,9 @@ TEST(VFilePathTest, RenamingTheLastComponent)
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.path) + " op " + std::to_string(int(row.op)) + " '" + row.arg + "'");
         VFilePath path = Path(row.path);
+        StErrorContextInstaller errors;
         EXPECT_EQ(Apply(path, row.op, VString(row.arg), row.withExtension), row.changed);
+        EXPECT_EQ(errors.GetLastError(), VE_OK) << "a path of the wrong kind is no error";
         EXPECT_EQ(Utf8(path.GetPath()), row.result);
         EXPECT_TRUE(path.IsValid());
     }
@@ -442,7 +446,9 @@ TEST(VFilePathTest, BadNamesChangeNothing)
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.path) + " op " + std::to_string(int(row.op)) + " '" + row.arg + "'");
         VFilePath path = Path(row.path);
+        StErrorContextInstaller errors;
         EXPECT_FALSE(Apply(path, row.op, VString(row.arg), true));
+        EXPECT_EQ(errors.GetLastError(), VE_FILE_BAD_NAME);
         EXPECT_EQ(Utf8(path.GetPath()), row.path);
         EXPECT_TRUE(path.IsValid());
     }

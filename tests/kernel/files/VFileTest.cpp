@@ -331,9 +331,9 @@ TEST_F(VFileTest, SetContentAsStringEncodings)
         {"crlf", CharSet::UTF8, eCRM_CRLF, false, "h\xC3\xA9\r\n\xE2\x82\xAC\r\nz\r\n"},
         {"lf", CharSet::UTF8, eCRM_LF, false, "h\xC3\xA9\n\xE2\x82\xAC\nz\n"},
         {"utf-16 bom", CharSet::UTF16, eCRM_NONE, true,
-         std::string("\xFF\xFEh\0\xE9\0\n\0\xAC\x20\r\0\n\0z\0\r\0", 20)},
+         std::string("\xFF\xFEh\0\xE9\0\n\0\xAC\x20\r\0\n\0z\0\r\0", 18)},
         {"utf-16 big endian", CharSet::UTF16_BigEndian, eCRM_CR, false,
-         std::string("\0h\0\xE9\0\r\x20\xAC\0\r\0z\0\r", 16)},
+         std::string("\0h\0\xE9\0\r\x20\xAC\0\r\0z\0\r", 14)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -457,19 +457,19 @@ TEST_F(VFileTest, StreamWritesAndReadsThroughItsBuffer)
         EXPECT_EQ(size, 100000);
         EXPECT_EQ(stream.Close(), VE_OK);
     }
-    EXPECT_EQ(ReadFile(P("stream.bin")), data);
+    EXPECT_TRUE(ReadFile(P("stream.bin")) == data);
 
     VFileStream stream(file.Get());
     ASSERT_EQ(stream.OpenReading(), VE_OK);
     std::string back(data.size(), '\0');
     size_t pos = 0;
-    for (size_t piece : {10u, 50000u, 3u, 49937u}) {
+    for (size_t piece : {10u, 50000u, 3u, 49987u}) {
         size_t read = 0;
         ASSERT_EQ(stream.GetData(back.data() + pos, piece, &read), VE_OK);
         ASSERT_EQ(read, piece);
         pos += piece;
     }
-    EXPECT_EQ(back, data);
+    EXPECT_TRUE(back == data);
     char extra[4];
     size_t read = 9;
     EXPECT_EQ(stream.GetData(extra, 4, &read), VE_STREAM_EOF);

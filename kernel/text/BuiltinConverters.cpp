@@ -1,6 +1,7 @@
 #include "kernel/text/BuiltinConverters.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace nuvo::Private {
@@ -208,6 +209,15 @@ constexpr uint64_t kNonASCIIUnits4 = 0xFF80FF80FF80FF80ull;
 // the lead byte and of the (assumed) continuation bytes.
 constexpr uint32_t kUTF8Offsets[6] = {0, 0x3080, 0xE2080, 0x3C82080, 0xFA082080u, 0x82082080u};
 
+// Index of the first byte (in memory order) whose marker bit is set in a non-zero mask.
+inline int FirstMarkedByte(uint64_t mask)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return __builtin_ctzll(mask) / 8;
+    else
+        return __builtin_clzll(mask) / 8;
+}
+
 inline int TrailingBytes(uint32_t lead)
 {
     if (lead < 0xC0)
@@ -237,38 +247,56 @@ bool VToUnicodeConverter_UTF8::Convert(const void* source, size_t sourceBytes, s
     while (s < end && d < dEnd) {
         uint32_t c = *s;
         if (c < 0x80) {
-            // ASCII runs are the common case in every text: 16 at a time, then one by one.
-            while (end - s >= 16 && dEnd - d >= 16) {
-                if ((Load64(s) | Load64(s + 8)) & kHighBits8)
-                    break;
+            // ASCII runs are the common case in every text: after the first byte, 16 then 8
+            // bytes at a time; a word with a non-ASCII byte copies the bytes before it. A lone
+            // space between words of other scripts skips the word tests.
+            *d++ = UniChar(c);
+            ++s;
+            if (s == end || *s >= 0x80 || d == dEnd)
+                continue;
+            while (end - s >= 16 && dEnd - d >= 16 && ((Load64(s) | Load64(s + 8)) & kHighBits8) == 0) {
                 for (int k = 0; k < 16; ++k)
                     d[k] = s[k];
                 s += 16;
                 d += 16;
             }
-            while (s < end && d < dEnd && *s < 0x80)
-                *d++ = *s++;
+            for (;;) {
+                if (end - s < 8 || dEnd - d < 8) {
+                    while (s < end && d < dEnd && *s < 0x80)
+                        *d++ = *s++;
+                    break;
+                }
+                const uint64_t high = Load64(s) & kHighBits8;
+                const int count = high == 0 ? 8 : FirstMarkedByte(high);
+                for (int k = 0; k < 8; ++k)
+                    d[k] = s[k];  // the units past count are overwritten or lie beyond the result
+                s += count;
+                d += count;
+                if (count < 8)
+                    break;
+            }
             continue;
         }
-        int trailing = TrailingBytes(c);
-        if (end - s <= trailing)
-            break;  // incomplete: left for the caller to supply again with more input
-        switch (trailing) {
-        case 0:
-            break;
-        case 1:
+        int trailing;
+        if (c >= 0xC0 && c < 0xE0) {
+            if (end - s < 2)
+                break;  // incomplete: left for the caller to supply again with more input
+            trailing = 1;
             c = (c << 6) + s[1];
-            break;
-        case 2:
+        } else if (c >= 0xE0 && c < 0xF0) {
+            if (end - s < 3)
+                break;
+            trailing = 2;
             c = (c << 12) + (uint32_t(s[1]) << 6) + s[2];
-            break;
-        default:
+        } else {
+            trailing = TrailingBytes(c);
+            if (end - s <= trailing)
+                break;
             for (int k = 1; k <= trailing; ++k)
                 c = c * 64 + s[k];
-            break;
         }
         c -= kUTF8Offsets[trailing];
-        if (c < 0x10000) {
+        if (c < 0x10000) [[likely]] {
             *d++ = UniChar(c);
         } else if (c < 0x110000) {
             if (dEnd - d < 2)
@@ -332,35 +360,83 @@ bool VFromUnicodeConverter_UTF8::Convert(const UniChar* source, int32_t sourceUn
 
     while (s < end) {
         uint32_t c = *s;
-        if (c < 0x80) {
-            while (end - s >= 8 && dEnd - d >= 8) {
-                if ((Load64(s) | Load64(s + 4)) & kNonASCIIUnits4)
-                    break;
+        if (c < 0x80 && end - s >= 4 && dEnd - d >= 4 && (Load64(s) & kNonASCIIUnits4) == 0) {
+            // An ASCII run: words of 4 units at a time; a word with another unit copies the
+            // units before it.
+            while (end - s >= 8 && dEnd - d >= 8 && ((Load64(s) | Load64(s + 4)) & kNonASCIIUnits4) == 0) {
                 for (int k = 0; k < 8; ++k)
                     d[k] = uint8_t(s[k]);
                 s += 8;
                 d += 8;
             }
-            while (s < end && d < dEnd && *s < 0x80)
-                *d++ = uint8_t(*s++);
+            for (;;) {
+                if (end - s < 4 || dEnd - d < 4) {
+                    while (s < end && d < dEnd && *s < 0x80)
+                        *d++ = uint8_t(*s++);
+                    break;
+                }
+                const uint64_t high = Load64(s) & kNonASCIIUnits4;
+                const int units = high == 0 ? 4 : FirstMarkedByte(high) / 2;
+                for (int k = 0; k < 4; ++k)
+                    d[k] = uint8_t(s[k]);
+                s += units;
+                d += units;
+                if (units < 4)
+                    break;
+            }
             if (s < end && d == dEnd && *s < 0x80)
                 break;
             continue;
         }
-        int used = 1;
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (end - s < 2)
-                break;  // the low half may come with the next input
-            c = (c << 10) + s[1] - 0x35FDC00;
-            used = 2;
+        if (c < 0x80 && (end - s == 1 || s[1] >= 0x800)) {
+            // A lone ASCII unit between characters of other scripts (the space between CJK
+            // words).
+            if (d == dEnd)
+                break;
+            *d++ = uint8_t(c);
+            ++s;
+            continue;
         }
         if (c < 0x800) {
-            if (dEnd - d < 2)
+            // Latin text alternates one- and two-byte characters: write both bytes of either
+            // form and advance by the right length, without a branch per character.
+            const UniChar* runEnd = s + std::min<ptrdiff_t>(end - s, (dEnd - d) / 2);
+            if (runEnd == s) {
+                if (c >= 0x80 || d == dEnd)
+                    break;
+                *d++ = uint8_t(c);
+                ++s;
+                continue;
+            }
+            do {
+                const bool twoBytes = c >= 0x80;
+                d[0] = twoBytes ? uint8_t(0xC0 | (c >> 6)) : uint8_t(c);
+                d[1] = uint8_t(0x80 | (c & 0x3F));
+                d += 1 + int(twoBytes);
+                ++s;
+            } while (s < runEnd && (c = *s) < 0x800);
+            continue;
+        }
+        if (c - 0xD800 >= 0x400) {
+            // Anything else but a high surrogate takes three bytes; CJK text comes in runs of
+            // them, converted without rechecking the room for each.
+            const UniChar* runEnd = s + std::min<ptrdiff_t>(end - s, (dEnd - d) / 3);
+            if (runEnd == s)
                 break;
-            d[0] = uint8_t(0xC0 | (c >> 6));
-            d[1] = uint8_t(0x80 | (c & 0x3F));
-            d += 2;
-        } else if (c < 0x10000) {
+            do {
+                d[0] = uint8_t(0xE0 | (c >> 12));
+                d[1] = uint8_t(0x80 | ((c >> 6) & 0x3F));
+                d[2] = uint8_t(0x80 | (c & 0x3F));
+                d += 3;
+                ++s;
+            } while (s < runEnd && (c = *s) >= 0x800 && c - 0xD800 >= 0x400);
+            continue;
+        }
+        // A high surrogate takes the next unit, whatever it is, as its low half.
+        if (end - s < 2)
+            break;  // the low half may come with the next input
+        c = (c << 10) + s[1] - 0x35FDC00;
+        if (c < 0x10000) {
             if (dEnd - d < 3)
                 break;
             d[0] = uint8_t(0xE0 | (c >> 12));
@@ -376,7 +452,7 @@ bool VFromUnicodeConverter_UTF8::Convert(const UniChar* source, int32_t sourceUn
             d[3] = uint8_t(0x80 | (c & 0x3F));
             d += 4;
         }
-        s += used;
+        s += 2;
     }
     SetResults(outUnitsConsumed, int32_t(s - source), outBytesProduced, size_t(d - start));
     return true;

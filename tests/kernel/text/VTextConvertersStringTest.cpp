@@ -1,0 +1,360 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kernel/base/VMemory.h"
+#include "kernel/text/StStringConverter.h"
+#include "kernel/text/VFromUnicodeConverter.h"
+#include "kernel/text/VString.h"
+#include "kernel/text/VTextConverters.h"
+#include "kernel/text/VToUnicodeConverter.h"
+
+using namespace nuvo;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::u16string Units(const VString& text)
+{
+    return std::u16string(text.GetCPointer(), size_t(text.GetLength()));
+}
+
+Bytes Repeat(const Bytes& piece, size_t count)
+{
+    Bytes out;
+    for (size_t i = 0; i < count; ++i)
+        out.insert(out.end(), piece.begin(), piece.end());
+    return out;
+}
+
+TEST(ConvertString, AppendsAndRecursesOverTheRest)
+{
+    VToUnicodeConverter* utf8 = VTextConverters::Get()->RetainToUnicodeConverter(CharSet::UTF8);
+    VString text("xy");
+    size_t consumed = 0;
+    const Bytes partial = {0x41, 0xC3};
+    EXPECT_TRUE(utf8->ConvertString(partial.data(), partial.size(), &consumed, text));
+    EXPECT_EQ(consumed, 1u);
+    EXPECT_EQ(Units(text), u"xyA");
+
+    const Bytes outOfRange = {0xF4, 0x90, 0x80, 0x80, 0x42};
+    EXPECT_FALSE(utf8->ConvertString(outOfRange.data(), outOfRange.size(), &consumed, text));
+    EXPECT_EQ(consumed, 5u);
+    EXPECT_EQ(Units(text), u"xyA?B");
+    utf8->Release();
+}
+
+TEST(ConvertString, FailedContinuationRestoresTheLength)
+{
+    // The first step stops at the surrogate value after producing "A"; the step over the rest
+    // fails, so the string goes back to what it was.
+    VToUnicodeConverter* utf32 = VTextConverters::Get()->RetainToUnicodeConverter(CharSet::UTF32);
+    VString text("xy");
+    size_t consumed = 99;
+    const Bytes input = {0x41, 0, 0, 0, 0x00, 0xD8, 0, 0, 0x42, 0, 0, 0};
+    EXPECT_FALSE(utf32->ConvertString(input.data(), input.size(), &consumed, text));
+    EXPECT_EQ(Units(text), u"xy");
+    EXPECT_EQ(consumed, 0u);
+
+    // A failure in the only step keeps what it produced.
+    const Bytes skipped = {0x41, 0, 0, 0, 0x00, 0x00, 0x11, 0x00};
+    EXPECT_FALSE(utf32->ConvertString(skipped.data(), skipped.size(), &consumed, text));
+    EXPECT_EQ(Units(text), u"xyA");
+    EXPECT_EQ(consumed, 8u);
+    utf32->Release();
+}
+
+TEST(ConvertToVString, EmptiesTheOutputFirst)
+{
+    VTextConverters* registry = VTextConverters::Get();
+    VString out("previous");
+    const Bytes utf16 = {0x41, 0x00, 0x42, 0x00, 0x43};
+    EXPECT_FALSE(registry->ConvertToVString(utf16.data(), utf16.size(), CharSet::UTF16, out));
+    EXPECT_EQ(Units(out), u"AB");
+    EXPECT_TRUE(registry->ConvertToVString(utf16.data(), 4, CharSet::UTF16, out));
+    EXPECT_EQ(Units(out), u"AB");
+    EXPECT_TRUE(registry->ConvertToVString(utf16.data(), 0, CharSet::UTF8, out));
+    EXPECT_TRUE(out.IsEmpty());
+    out = "previous";
+    EXPECT_FALSE(registry->ConvertToVString(utf16.data(), 2, CharSet::Unknown, out));
+    EXPECT_TRUE(out.IsEmpty());
+}
+
+TEST(ConvertFromVString, ReportsUnitsAndBytes)
+{
+    VString text(u"\u00E9t\u00E9");
+    uint8_t buffer[8] = {};
+    int32_t consumed = 0;
+    size_t produced = 0;
+    EXPECT_TRUE(VTextConverters::Get()->ConvertFromVString(text, &consumed, buffer, 4, &produced, CharSet::UTF8));
+    EXPECT_EQ(consumed, 2);
+    EXPECT_EQ(produced, 3u);
+    EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{0xC3, 0xA9, 0x74}));
+}
+
+TEST(VStringBlocks, FromBlockAndConstructors)
+{
+    const Bytes cp1252 = {0x80, 0xE9, 0x41};
+    VString fromBlock(cp1252.data(), cp1252.size(), CharSet::Windows1252);
+    EXPECT_EQ(Units(fromBlock), u"\u20AC\u00E9A");
+
+    VString text("old");
+    text.FromBlock(cp1252.data(), 2, CharSet::ISO8859_1);
+    EXPECT_EQ(Units(text), u"\u0080\u00E9");
+
+    text.AppendBlock("\xC3\xA9!", 3, CharSet::UTF8);
+    EXPECT_EQ(Units(text), u"\u0080\u00E9\u00E9!");
+    text.AppendBlock("\x00\x41", 2, CharSet::UTF16_BigEndian);
+    EXPECT_EQ(Units(text), u"\u0080\u00E9\u00E9!A");
+
+    // Wide strings go through the raw converter: BMP only, higher values lose their top bits.
+    VString wide(L"A\u00E9\U0001F600");
+    EXPECT_EQ(Units(wide), u"A\u00E9\uF600");
+    VString noWide(static_cast<const wchar_t*>(nullptr));
+    EXPECT_TRUE(noWide.IsEmpty());
+}
+
+TEST(VStringBlocks, FromBlockWithOptionalBOM)
+{
+    struct Row {
+        const char* label;
+        Bytes bytes;
+        int defaultSet;
+        int usedSet;
+        std::u16string text;
+    } rows[] = {
+        {"UTF-8 mark", {0xEF, 0xBB, 0xBF, 0x41, 0xC3, 0xA9}, 1005, 7, u"A\u00E9"},
+        {"UTF-16 mark", {0xFF, 0xFE, 0x41, 0x00}, 7, 2, u"A"},
+        {"UTF-16 BE mark", {0xFE, 0xFF, 0x00, 0x41}, 7, 1, u"A"},
+        {"UTF-32 mark wins over UTF-16", {0xFF, 0xFE, 0x00, 0x00, 0x41, 0, 0, 0}, 7, 4, u"A"},
+        {"UTF-32 BE mark", {0x00, 0x00, 0xFE, 0xFF, 0, 0, 0, 0x41}, 7, 3, u"A"},
+        {"mark alone", {0xEF, 0xBB, 0xBF}, 1005, 7, u""},
+        {"no mark: Latin-1", {0x41, 0xE9}, 1005, 1005, u"A\u00E9"},
+        {"no mark: UTF-8", {0x41, 0x42}, 7, 7, u"AB"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        VString text("previous");
+        CharSet used = text.FromBlockWithOptionalBOM(row.bytes.data(), row.bytes.size(), CharSet(row.defaultSet));
+        EXPECT_EQ(used, CharSet(row.usedSet));
+        EXPECT_EQ(Units(text), row.text);
+    }
+}
+
+struct ToBlockRow {
+    const char* label;
+    std::u16string text;
+    size_t size;
+    int set;
+    bool zero;
+    bool prefix;
+    size_t result;
+    Bytes written;  // the buffer's first bytes afterwards (it starts filled with 0xEE)
+};
+
+TEST(VStringBlocks, ToBlockPrefixAndTerminator)
+{
+    const ToBlockRow rows[] = {
+        {"UTF-8 plain", u"A\u00E9", 8, 7, false, false, 3, {0x41, 0xC3, 0xA9, 0xEE}},
+        {"UTF-8 zero", u"A\u00E9", 8, 7, true, false, 3, {0x41, 0xC3, 0xA9, 0x00, 0xEE}},
+        {"UTF-8 prefix and zero", u"A\u00E9", 8, 7, true, true, 3, {0x03, 0x41, 0xC3, 0xA9, 0x00, 0xEE}},
+        {"room taken from size", u"hello", 4, 7, true, false, 3, {0x68, 0x65, 0x6C, 0x00, 0xEE}},
+        {"no split character", u"\u00E9\u00E9", 5, 7, true, true, 2, {0x02, 0xC3, 0xA9, 0x00, 0xEE}},
+        {"size below prefix and zero", u"A", 1, 7, true, true, 0, {0xEE}},
+        {"size exactly prefix and zero", u"A", 2, 7, true, true, 0, {0x00, 0x00, 0xEE}},
+        {"UTF-16 prefix counts units", u"AB", 10, 2, true, true, 4, {0x02, 0x00, 0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0xEE}},
+        {"UTF-16 BE prefix", u"A", 10, 1, true, true, 2, {0x00, 0x01, 0x00, 0x41, 0x00, 0x00, 0xEE}},
+        {"Latin-1", u"\u00E9", 4, 1005, true, true, 1, {0x01, 0xE9, 0x00, 0xEE}},
+        {"UTF-32 takes 8-bit prefix", u"A", 8, 4, true, true, 4, {0x04, 0x41, 0, 0, 0, 0x00, 0xEE}},
+    };
+    for (const ToBlockRow& row : rows) {
+        SCOPED_TRACE(row.label);
+        Bytes buffer(row.size + 8, 0xEE);
+        VString text(row.text.data(), int32_t(row.text.size()));
+        EXPECT_EQ(text.ToBlock(buffer.data(), row.size, CharSet(row.set), row.zero, row.prefix), row.result);
+        EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + long(row.written.size())), row.written);
+    }
+}
+
+TEST(VStringBlocks, ToBlockPrefixLimits)
+{
+    struct Row {
+        const char* label;
+        int32_t units;
+        int set;
+        Bytes prefix;
+    } rows[] = {
+        {"UTF-16 0xFFFF units", 0xFFFF, 2, {0xFF, 0xFF}},
+        {"UTF-16 0x10000 units = 0x20000 bytes", 0x10000, 2, {0x00, 0x00}},
+        {"8-bit 255 bytes", 255, 7, {0xFF}},
+        {"8-bit 256 bytes", 256, 7, {0x00}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        VString text;
+        for (int32_t i = 0; i < row.units; ++i)
+            text.AppendUniChar(u'a');
+        const size_t unitSize = row.set == 2 ? 2 : 1;
+        Bytes buffer(size_t(row.units) * unitSize + 2 * unitSize, 0xEE);
+        EXPECT_EQ(text.ToBlock(buffer.data(), buffer.size(), CharSet(row.set), true, true),
+                  size_t(row.units) * unitSize);
+        EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + long(unitSize)), row.prefix);
+        EXPECT_EQ(buffer[unitSize], 'a');
+        EXPECT_EQ(buffer.back(), 0x00);
+    }
+}
+
+TEST(LegacySets, RoundTripsThroughICU)
+{
+    struct Row {
+        const char* label;
+        int set;
+        std::u16string text;
+        Bytes bytes;
+    } rows[] = {
+        {"windows-1252", 101, u"\u20AC\u00E9A", {0x80, 0xE9, 0x41}},
+        {"Shift_JIS", 1000, u"A\u65E5\u672C\uFF71", {0x41, 0x93, 0xFA, 0x96, 0x7B, 0xB1}},
+        {"ISO-2022-JP", 1001, u"\u65E5\u672C", {0x1B, 0x24, 0x42, 0x46, 0x7C, 0x4B, 0x5C, 0x1B, 0x28, 0x42}},
+        {"MacRoman", 100, u"\u00C4", {0x80}},
+        {"ISO-8859-15", 1018, u"\u20AC", {0xA4}},
+        {"US-ASCII", 9, u"Az", {0x41, 0x7A}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        VString decoded(row.bytes.data(), row.bytes.size(), CharSet(row.set));
+        EXPECT_EQ(Units(decoded), row.text);
+
+        VString text(row.text.data(), int32_t(row.text.size()));
+        Bytes buffer(64, 0xEE);
+        EXPECT_EQ(text.ToBlock(buffer.data(), buffer.size(), CharSet(row.set), false, false), row.bytes.size());
+        EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + long(row.bytes.size())), row.bytes);
+    }
+}
+
+TEST(LegacySets, SmallRoomsEndAtCharacterBoundaries)
+{
+    VFromUnicodeConverter* sjis = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::ShiftJIS);
+    const std::u16string text = u"\u65E5\u672C";
+    uint8_t buffer[8];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    int32_t consumed = -1;
+    size_t produced = 99;
+    EXPECT_TRUE(sjis->Convert(text.data(), 2, &consumed, buffer, 3, &produced));
+    EXPECT_EQ(consumed, 1);
+    EXPECT_EQ(produced, 2u);
+    EXPECT_EQ(Bytes(buffer, buffer + produced), (Bytes{0x93, 0xFA}));
+    EXPECT_EQ(buffer[3], 0xEE);
+    EXPECT_TRUE(sjis->Convert(text.data(), 2, &consumed, nullptr, 0, &produced));
+    EXPECT_EQ(produced, 4u);
+    sjis->Release();
+
+    // A stateful set closes each piece with its return to ASCII, so pieces concatenate.
+    VFromUnicodeConverter* jis = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::ISO2022JP);
+    std::memset(buffer, 0xEE, sizeof buffer);
+    EXPECT_TRUE(jis->Convert(text.data(), 2, &consumed, buffer, 8, &produced));
+    EXPECT_EQ(consumed, 1);
+    EXPECT_EQ(Bytes(buffer, buffer + produced), (Bytes{0x1B, 0x24, 0x42, 0x46, 0x7C, 0x1B, 0x28, 0x42}));
+    jis->Release();
+
+    // An incomplete double-byte character stays unconsumed; the decoder takes it again.
+    VToUnicodeConverter* decoder = VTextConverters::Get()->RetainToUnicodeConverter(CharSet::ShiftJIS);
+    UniChar units[4] = {};
+    size_t bytesConsumed = 0;
+    int32_t unitsProduced = 0;
+    const Bytes first = {0x41, 0x93};
+    EXPECT_TRUE(decoder->Convert(first.data(), first.size(), &bytesConsumed, units, 4, &unitsProduced));
+    EXPECT_EQ(bytesConsumed, 1u);
+    EXPECT_EQ(std::u16string(units, size_t(unitsProduced)), u"A");
+    const Bytes second = {0x93, 0xFA, 0x42};
+    EXPECT_TRUE(decoder->Convert(second.data(), second.size(), &bytesConsumed, units, 1, &unitsProduced));
+    EXPECT_EQ(bytesConsumed, 2u);
+    EXPECT_EQ(std::u16string(units, size_t(unitsProduced)), u"\u65E5");
+    decoder->Release();
+}
+
+TEST(GrowingBuffers, ConvertReallocAndConvertToBuffer)
+{
+    // 1000 euro signs take 3000 bytes, far beyond the first guess of one byte per unit.
+    VString euros;
+    for (int i = 0; i < 1000; ++i)
+        euros.AppendUniChar(u'\u20AC');
+    const Bytes expected = Repeat({0xE2, 0x82, 0xAC}, 1000);
+
+    VFromUnicodeConverter* utf8 = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::UTF8);
+    void* block = nullptr;
+    size_t bytes = 0;
+    ASSERT_TRUE(utf8->ConvertRealloc(euros.GetCPointer(), euros.GetLength(), block, bytes, 2));
+    ASSERT_NE(block, nullptr);
+    ASSERT_EQ(bytes, 3000u);
+    const uint8_t* p = static_cast<const uint8_t*>(block);
+    EXPECT_EQ(Bytes(p, p + bytes), expected);
+    EXPECT_EQ(p[3000], 0);
+    EXPECT_EQ(p[3001], 0);
+    VMemory::DisposePtr(block);
+
+    std::vector<char> buffer(10, 'x');
+    ASSERT_TRUE(utf8->ConvertToBuffer(euros.GetCPointer(), euros.GetLength(), buffer, 1));
+    ASSERT_EQ(buffer.size(), 3001u);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.end() - 1), expected);
+    EXPECT_EQ(buffer.back(), 0);
+
+    // A trailing high surrogate ends the conversion without an error.
+    const std::u16string cut = u"ab\xD83D";
+    ASSERT_TRUE(utf8->ConvertToBuffer(cut.data(), 3, buffer, 0));
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "ab");
+    utf8->Release();
+
+    VFromUnicodeConverter* sjis = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::ShiftJIS);
+    VString kanji;
+    for (int i = 0; i < 600; ++i)
+        kanji.AppendUniChar(u'\u65E5');
+    ASSERT_TRUE(sjis->ConvertToBuffer(kanji.GetCPointer(), kanji.GetLength(), buffer, 0));
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.end()), Repeat({0x93, 0xFA}, 600));
+    sjis->Release();
+}
+
+TEST(StStringConverter, InlineAndHeapResults)
+{
+    StStringConverter<char> shortText(VString(u"A\u00E9"), CharSet::UTF8);
+    EXPECT_TRUE(shortText.IsOK());
+    EXPECT_EQ(shortText.GetSize(), 3u);
+    EXPECT_STREQ(shortText.GetCPointer(), "A\xC3\xA9");
+
+    // 300 e-acute: 600 bytes, more than the inline buffer.
+    VString longText;
+    for (int i = 0; i < 300; ++i)
+        longText.AppendUniChar(u'\u00E9');
+    StStringConverter<char> converted(longText, CharSet::UTF8);
+    EXPECT_TRUE(converted.IsOK());
+    ASSERT_EQ(converted.GetSize(), 600u);
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(converted.GetCPointer());
+    EXPECT_EQ(Bytes(p, p + 600), Repeat({0xC3, 0xA9}, 300));
+    EXPECT_EQ(p[600], 0);
+
+    // Converting again reuses the object.
+    EXPECT_TRUE(converted.ConvertString(VString("ok")));
+    EXPECT_STREQ(converted.GetCPointer(), "ok");
+
+    StStringConverter<char> utf16(VString("AB"), CharSet::UTF16);
+    EXPECT_EQ(utf16.GetSize(), 4u);
+    EXPECT_EQ(std::memcmp(utf16.GetCPointer(), "A\0B\0\0\0", 6), 0);
+
+    StStringConverter<char> none(VString("AB"), CharSet::Unknown);
+    EXPECT_FALSE(none.IsOK());
+    EXPECT_FALSE(none.IsValid());
+    EXPECT_EQ(none.GetSize(), 0u);
+    EXPECT_STREQ(none.GetCPointer(), "");
+}
+
+TEST(StStringConverter, CarriageReturnMode)
+{
+    StStringConverter<char> crlf(VString("a\nb"), CharSet::UTF8, eCRM_CRLF);
+    EXPECT_STREQ(crlf.GetCPointer(), "a\r\nb");
+    StStringConverter<char> kept(VString("a\nb"), CharSet::UTF8, eCRM_NONE);
+    EXPECT_STREQ(kept.GetCPointer(), "a\nb");
+}
+
+} // namespace

@@ -166,11 +166,6 @@ void StPackedDictionaryKey::_SetOwned(char* buffer, size_t length)
     fHash = GetHashCode(buffer, length);
 }
 
-bool StPackedDictionaryKey::Equals(const char* bytes, size_t length) const
-{
-    return length == fLength && (length == 0 || std::memcmp(bytes, fKey, length) == 0);
-}
-
 // Malformed input becomes one U+FFFD per maximal ill-formed subpart, as Unicode recommends.
 void StPackedDictionaryKey::BytesToString(const char* bytes, size_t length, VString& out)
 {

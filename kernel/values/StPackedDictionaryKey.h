@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace nuvo {
 
@@ -49,7 +50,12 @@ public:
     constexpr bool IsEmpty() const { return fLength == 0; }
     constexpr bool OwnsBuffer() const { return fOwned != nullptr; }
 
-    bool Equals(const char* bytes, size_t length) const;
+    // Names often differ only at their end ("p1", "p2", "key12"): the last byte is compared first.
+    bool Equals(const char* bytes, size_t length) const
+    {
+        return length == fLength
+            && (length == 0 || (bytes[length - 1] == fKey[length - 1] && std::memcmp(bytes, fKey, length) == 0));
+    }
     bool operator==(const StPackedDictionaryKey& other) const { return Equals(other.fKey, other.fLength); }
 
     // The key as a string (UTF-8 decoded; malformed bytes become U+FFFD).

@@ -8,6 +8,7 @@
 #include "kernel/errors/VDebugMgr.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/files/VFilePath.h"
+#include "kernel/files/VFolder.h"
 #include "kernel/logging/VLogger.h"
 #include "kernel/platform/XLinuxSystem.h"
 #include "kernel/process/VTask.h"
@@ -372,10 +373,10 @@ VString VProcess::ComputeFolderPath(const VString& executablePath, uint32_t kind
 
 VFolder* VProcess::RetainFolder(uint32_t kind) const
 {
-    // Folder objects are not available to the frame yet; callers get the path through
-    // ComputeFolderPath meanwhile.
-    (void) kind;
-    return nullptr;
+    VString path = ComputeFolderPath(_ExecutablePath(), kind);
+    if (path.IsEmpty())
+        return nullptr;
+    return new VFolder(VFilePath(path, FilePathStyle::Posix));
 }
 
 } // namespace nuvo

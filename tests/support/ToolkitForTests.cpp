@@ -1,9 +1,38 @@
 #include "tests/support/ToolkitForTests.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "kernel/process/VProcess.h"
+
 namespace nuvo::test {
 
-// Filled in with the application frame.
-void InitToolkitForTests() {}
-void DeInitToolkitForTests() {}
+namespace {
+
+// The test program's process object: the thread that calls InitToolkitForTests (the test
+// main) becomes the main task, and the process logger exists so that pushed errors are logged.
+class VTestProcess : public VProcess {
+};
+
+VTestProcess* sProcess = nullptr;
+
+} // namespace
+
+void InitToolkitForTests()
+{
+    if (sProcess)
+        return;
+    sProcess = new VTestProcess;
+    if (!sProcess->Init(kProcessInitWithLogger)) {
+        std::fputs("InitToolkitForTests: the process object could not be initialised\n", stderr);
+        std::abort();
+    }
+}
+
+void DeInitToolkitForTests()
+{
+    delete sProcess;
+    sProcess = nullptr;
+}
 
 } // namespace nuvo::test

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "kernel/files/VFolder.h"
 #include "kernel/platform/XLinuxSystem.h"
 #include "kernel/process/VProcess.h"
 #include "kernel/process/VTask.h"
@@ -95,6 +96,12 @@ TEST(VProcessFolders, RetainFolderFollowsTheRunningExecutable)
 
     VProcess* process = VProcess::Get();
     ASSERT_NE(process, nullptr);
+    VFolder* folder = process->RetainFolder(MakeOsType("EXEC"));
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(to_string(folder->GetPathRef().GetPath()), executable.substr(0, slash + 1));
+    EXPECT_TRUE(folder->Exists());
+    folder->Release();
+
     EXPECT_EQ(process->RetainFolder(MakeOsType("none")), nullptr);
 }
 

@@ -262,16 +262,5 @@ TEST(VNumberValues, TextFormsForXmlAndJson)
     EXPECT_EQ(real.Get(), 2.5);
 }
 
-TEST(VValueFactory, KnowsBuiltInKindsOnly)
-{
-    EXPECT_FALSE(VValueFactory::IsKnown(ValueKind::Void));
-    EXPECT_EQ(VValueFactory::Create(ValueKind::Void), nullptr);
-    EXPECT_EQ(VValueFactory::Create(ValueKind(63)), nullptr);
-    EXPECT_EQ(VValueFactory::Create(ValueKind(500)), nullptr);
-    EXPECT_EQ(VValueFactory::GetStoredSpace(ValueKind(500), nullptr), 0u);
-    const uint8_t longBytes[4] = {};
-    EXPECT_EQ(VValueFactory::GetStoredSpace(ValueKind::Long, longBytes), 4u);
-}
-
 } // namespace
 } // namespace nuvo

@@ -68,6 +68,17 @@ void RegisterTagKind()
         [](const void* data) -> size_t { return 1 + *static_cast<const uint8_t*>(data); });
 }
 
+TEST(VValueFactory, KnowsBuiltInKindsOnly)
+{
+    EXPECT_FALSE(VValueFactory::IsKnown(ValueKind::Void));
+    EXPECT_EQ(VValueFactory::Create(ValueKind::Void), nullptr);
+    EXPECT_EQ(VValueFactory::Create(ValueKind(63)), nullptr);
+    EXPECT_EQ(VValueFactory::Create(ValueKind(500)), nullptr);
+    EXPECT_EQ(VValueFactory::GetStoredSpace(ValueKind(500), nullptr), 0u);
+    const uint8_t longBytes[4] = {};
+    EXPECT_EQ(VValueFactory::GetStoredSpace(ValueKind::Long, longBytes), 4u);
+}
+
 TEST(VValueFactory, RegisteredKindsLiveInBags)
 {
     RegisterTagKind();

@@ -113,6 +113,36 @@ TEST_F(VFileTest, ExistsForFilesAndLinksOnly)
     }
 }
 
+TEST_F(VFileTest, FilesNamedFromTheirFolder)
+{
+    VRefPtr<VFolder> folder = VRefPtr<VFolder>::Adopt(new VFolder(PosixPath("/data/apps/")));
+    struct Row {
+        const char* name;
+        FilePathStyle style;
+        const char* path;
+        const char* parent;
+    };
+    const Row rows[] = {
+        {"x.json", FilePathStyle::Native, "/data/apps/x.json", "/data/apps/"},
+        {"Client.app/Contents/Info.plist", FilePathStyle::Posix, "/data/apps/Client.app/Contents/Info.plist",
+         "/data/apps/Client.app/Contents/"},
+        {"../log.txt", FilePathStyle::Posix, "/data/log.txt", "/data/"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        VRefPtr<VFile> file = VRefPtr<VFile>::Adopt(new VFile(*folder, VString(row.name), row.style));
+        VString text;
+        file->GetPlatformPath(text, FilePathStyle::Posix);
+        EXPECT_EQ(to_string(text), row.path);
+        VRefPtr<VFolder> parent = VRefPtr<VFolder>::Adopt(file->RetainParentFolder());
+        ASSERT_TRUE(parent);
+        EXPECT_EQ(to_string(parent->GetPath().GetPath()), row.parent);
+    }
+    // A file path without a parent has no folder.
+    VRefPtr<VFile> root = VRefPtr<VFile>::Adopt(new VFile(PosixPath("/")));
+    EXPECT_EQ(root->RetainParentFolder(), nullptr);
+}
+
 TEST_F(VFileTest, CopyOntoAnExistingFileFailsWithTheWrappedError)
 {
     WriteFile(P("a.txt"), "new");

@@ -183,6 +183,9 @@ TEST(VFilePathTest, ChildrenIgnoreCaseAndAccents)
         {"/", "/", false, true},
         {"/a/b", "/a", false, false},       // the parent is a file path
         {"/ab/c", "/a/", false, false},
+        {"/a-b/c", "/a/", false, false},
+        {"/a b/c", "/a/", false, false},
+        {"/a/b", "/a b/", false, false},
         {"/a/", "/a/b/", false, false},
         {"/b/a/", "/a/", false, false},
         {"a/b", "a/", false, false},        // neither is valid

@@ -1,7 +1,7 @@
 #include "kernel/values/VPackedDictionary.h"
 
 #include <cassert>
-#include <cstring>
+#include <utility>
 
 #include "kernel/text/VString.h"
 #include "kernel/values/VPackedValue_VBagArray.h"

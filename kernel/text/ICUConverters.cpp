@@ -31,7 +31,24 @@ UConverter* OpenConverter(const char* icuName)
 VToUnicodeConverter_ICU* VToUnicodeConverter_ICU::Create(const char* icuName)
 {
     UConverter* converter = OpenConverter(icuName);
-    return converter != nullptr ? new VToUnicodeConverter_ICU(converter) : nullptr;
+    if (converter == nullptr)
+        return nullptr;
+    bool stateful = false;
+    switch (ucnv_getType(converter)) {
+    case UCNV_ISO_2022:
+    case UCNV_UTF7:
+    case UCNV_HZ:
+    case UCNV_IMAP_MAILBOX:
+    case UCNV_SCSU:
+    case UCNV_BOCU1:
+    case UCNV_EBCDIC_STATEFUL:
+    case UCNV_ISCII:
+        stateful = true;
+        break;
+    default:
+        break;
+    }
+    return new VToUnicodeConverter_ICU(converter, stateful);
 }
 
 VToUnicodeConverter_ICU::~VToUnicodeConverter_ICU()
@@ -50,9 +67,18 @@ bool VToUnicodeConverter_ICU::Convert(const void* source, size_t sourceBytes, si
     bool ok = true;
 
     if (room > 0 && sourceBytes > 0) {
-        if (!fCleanState)
+        // A stateless decoder starts afresh every time (what it held back was given back to the
+        // caller); a stateful one goes on in the shift state the previous call left, kept in a
+        // copy in case this call must end before the end of its input.
+        UConverter* before = nullptr;
+        if (fStateful) {
+            UErrorCode cloneError = U_ZERO_ERROR;
+            before = ucnv_clone(fConverter, &cloneError);
+            if (U_FAILURE(cloneError))
+                before = nullptr;
+        } else {
             ucnv_resetToUnicode(fConverter);
-        fCleanState = true;
+        }
         const char* s = start;
         UChar* target = destination;
         UErrorCode error = U_ZERO_ERROR;
@@ -61,15 +87,29 @@ bool VToUnicodeConverter_ICU::Convert(const void* source, size_t sourceBytes, si
             // Decode again into a scratch buffer a little larger than the room, with the source
             // offset of every unit: the units that fit, minus those of a character cut by the
             // boundary, are kept; the consumed count is where that character starts.
-            ucnv_resetToUnicode(fConverter);
+            UConverter* again = fConverter;
+            if (before != nullptr) {
+                ucnv_close(fConverter);
+                fConverter = before;
+                UErrorCode cloneError = U_ZERO_ERROR;
+                again = ucnv_clone(before, &cloneError);
+                before = nullptr;
+                if (U_FAILURE(cloneError))
+                    again = nullptr;
+            } else {
+                ucnv_resetToUnicode(fConverter);
+            }
             const int32_t scratchUnits = room + kMaxCharOverflow;
             std::unique_ptr<UChar[]> scratch(new UChar[size_t(scratchUnits)]);
             std::unique_ptr<int32_t[]> offsets(new int32_t[size_t(scratchUnits)]);
-            s = start;
-            target = scratch.get();
-            error = U_ZERO_ERROR;
-            ucnv_toUnicode(fConverter, &target, scratch.get() + scratchUnits, &s, limit, offsets.get(), false, &error);
-            int32_t total = int32_t(target - scratch.get());
+            int32_t total = 0;
+            if (again != nullptr) {
+                s = start;
+                target = scratch.get();
+                error = U_ZERO_ERROR;
+                ucnv_toUnicode(again, &target, scratch.get() + scratchUnits, &s, limit, offsets.get(), false, &error);
+                total = int32_t(target - scratch.get());
+            }
             if (total > room) {
                 int32_t boundary = offsets[room];
                 produced = room;
@@ -79,29 +119,35 @@ bool VToUnicodeConverter_ICU::Convert(const void* source, size_t sourceBytes, si
                 if (boundary < 0)
                     produced = 0;
             } else {
-                produced = total;
+                produced = std::min(total, room);
                 consumed = size_t(s - start);
             }
             std::copy(scratch.get(), scratch.get() + produced, destination);
-            // The decoder went past the boundary: start afresh next time.
-            fCleanState = false;
+            if (again != fConverter) {
+                if (again != nullptr)
+                    ucnv_close(again);
+                // Bring the kept decoder to the shift state at the boundary.
+                s = start;
+                target = scratch.get();
+                error = U_ZERO_ERROR;
+                ucnv_toUnicode(fConverter, &target, scratch.get() + scratchUnits, &s, start + consumed, nullptr, false,
+                               &error);
+            }
         } else {
             produced = int32_t(target - destination);
             consumed = size_t(s - start);
             ok = U_SUCCESS(error);
-            if (!ok)
-                fCleanState = false;
-        }
-        if (fCleanState) {
-            // ICU swallows an incomplete trailing sequence into its state; give it back to the
-            // caller, who supplies it again with the bytes that complete it.
-            UErrorCode pendingError = U_ZERO_ERROR;
-            int32_t pending = ucnv_toUCountPending(fConverter, &pendingError);
-            if (U_SUCCESS(pendingError) && pending > 0 && size_t(pending) <= consumed) {
-                consumed -= size_t(pending);
-                ucnv_resetToUnicode(fConverter);
+            if (!fStateful) {
+                // ICU swallows an incomplete trailing sequence into its state; give it back to
+                // the caller, who supplies it again with the bytes that complete it.
+                UErrorCode pendingError = U_ZERO_ERROR;
+                int32_t pending = ucnv_toUCountPending(fConverter, &pendingError);
+                if (U_SUCCESS(pendingError) && pending > 0 && size_t(pending) <= consumed)
+                    consumed -= size_t(pending);
             }
         }
+        if (before != nullptr)
+            ucnv_close(before);
     }
     if (outBytesConsumed)
         *outBytesConsumed = consumed;

@@ -10,9 +10,10 @@ struct UConverter;
 
 namespace nuvo::Private {
 
-// Keeps the decoder state between calls while the previous call ended at a character boundary,
-// so that a stateful set (ISO-2022-JP, UTF-7) may be decoded chunk by chunk. An incomplete
-// sequence at the end of the input stays unconsumed, as in the built-in converters.
+// Decodes a text given in pieces. For a stateless set, an incomplete sequence at the end of the
+// input stays unconsumed, as in the built-in converters. A stateful set (ISO-2022-JP, UTF-7)
+// keeps its shift state, and any incomplete sequence, from one call to the next, also when a
+// call stops because the room ran out.
 class VToUnicodeConverter_ICU final : public VToUnicodeConverter {
 public:
     // Null when ICU does not know icuName.
@@ -22,11 +23,11 @@ public:
                  int32_t destinationMaxUnits, int32_t* outUnitsProduced) override;
 
 private:
-    explicit VToUnicodeConverter_ICU(UConverter* converter) : fConverter(converter) {}
+    VToUnicodeConverter_ICU(UConverter* converter, bool stateful) : fConverter(converter), fStateful(stateful) {}
     ~VToUnicodeConverter_ICU() override;
 
     UConverter* fConverter;
-    bool fCleanState = true;
+    bool fStateful;
 };
 
 // Every call is a complete conversion (a stateful set ends it in its initial state), so the

@@ -275,6 +275,45 @@ TEST(LegacySets, SmallRoomsEndAtCharacterBoundaries)
     decoder->Release();
 }
 
+TEST(LegacySets, StatefulDecodingGoesOnAcrossCalls)
+{
+    // ESC $ B switches to JIS X 0208 (two bytes per character), ESC ( B back to ASCII.
+    const Bytes text = {0x1B, 0x24, 0x42, 0x46, 0x7C, 0x4B, 0x5C, 0x1B, 0x28, 0x42, 0x41};
+    struct Step {
+        size_t bytes;      // supplied in this call, after what the previous calls consumed
+        int32_t room;
+        size_t consumed;
+        std::u16string units;
+    };
+    struct Row {
+        const char* label;
+        std::vector<Step> steps;
+    } rows[] = {
+        {"one unit of room per call",
+         // The escape back to ASCII produces nothing: it goes with the character before it.
+         {{11, 1, 5, u"\u65E5"}, {6, 1, 5, u"\u672C"}, {1, 1, 1, u"A"}}},
+        {"input cut inside a character and inside an escape",
+         {{4, 8, 4, u""}, {4, 8, 4, u"\u65E5\u672C"}, {3, 8, 3, u"A"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        VToUnicodeConverter* decoder = VTextConverters::Get()->RetainToUnicodeConverter(CharSet::ISO2022JP);
+        size_t offset = 0;
+        for (const Step& step : row.steps) {
+            SCOPED_TRACE(offset);
+            UniChar units[8] = {};
+            size_t consumed = 0;
+            int32_t produced = 0;
+            EXPECT_TRUE(decoder->Convert(text.data() + offset, step.bytes, &consumed, units, step.room, &produced));
+            EXPECT_EQ(consumed, step.consumed);
+            EXPECT_EQ(std::u16string(units, size_t(produced)), step.units);
+            offset += consumed;
+        }
+        EXPECT_EQ(offset, text.size());
+        decoder->Release();
+    }
+}
+
 TEST(GrowingBuffers, ConvertReallocAndConvertToBuffer)
 {
     // 1000 euro signs take 3000 bytes, far beyond the first guess of one byte per unit.

@@ -8,6 +8,7 @@
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/ErrorThrowing.h"
 #include "kernel/files/VFolder.h"
+#include "kernel/logging/VLogger.h"
 #include "kernel/values/StPackedDictionaryKey.h"
 #include "kernel/values/VValueBag.h"
 #include "updater/UpdaterErrors.h"
@@ -119,6 +120,8 @@ void VUpdateEngine::_ApplyUpdate()
 
 void VUpdateEngine::DoQuit()
 {
+    if (VLogger* logger = GetLogger())
+        logger->Flush();
 }
 
 } // namespace nuvo

@@ -1,10 +1,9 @@
 // Linux system queries for the process frame.
-// Holds uname, /proc/self/exe, getpwuid_r and stat calls only.
+// Holds uname, /proc/self/exe and getpwuid_r calls only.
 
 #include "kernel/platform/XLinuxSystem.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -101,23 +100,6 @@ bool XLinuxSystem::GetHomeDirectory(std::string& path)
         path = found->pw_dir;
         return true;
     }
-}
-
-bool XLinuxSystem::IsFolder(const std::string& path)
-{
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool XLinuxSystem::IsFile(const std::string& path)
-{
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-bool XLinuxSystem::IsReadableFile(const std::string& path)
-{
-    return IsFile(path) && ::access(path.c_str(), R_OK) == 0;
 }
 
 } // namespace nuvo

@@ -21,13 +21,6 @@ public:
 
     // $HOME when set and non-empty, else the password database's home of the real user.
     static bool GetHomeDirectory(std::string& path);
-
-    // True when path names an existing folder (symbolic links followed).
-    static bool IsFolder(const std::string& path);
-    // True when path names an existing non-folder.
-    static bool IsFile(const std::string& path);
-    // True when path names a non-folder that this process may read.
-    static bool IsReadableFile(const std::string& path);
 };
 
 } // namespace nuvo

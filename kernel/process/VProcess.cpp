@@ -4,10 +4,13 @@
 #include <string>
 
 #include "kernel/base/VErrorCodes.h"
+#include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorThrowing.h"
 #include "kernel/errors/VDebugMgr.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/files/VFilePath.h"
+#include "kernel/files/VFile.h"
+#include "kernel/files/VFileDesc.h"
 #include "kernel/files/VFolder.h"
 #include "kernel/logging/VLogger.h"
 #include "kernel/platform/XLinuxSystem.h"
@@ -51,12 +54,15 @@ public:
         return true;
     }
 
-    // The definitions themselves are not interpreted yet; a file that cannot be read fails.
-    bool LoadDefinitions(const VFilePath& file)
+    // The definitions themselves are not interpreted yet; a file that cannot be opened fails
+    // (the open's error stays on the task's context).
+    bool LoadDefinitions(const VFile& file)
     {
-        VString posixPath;
-        file.GetPosixPath(posixPath);
-        return XLinuxSystem::IsReadableFile(to_string(posixPath));
+        VFileDesc* desc = nullptr;
+        if (file.Open(FileAccess::Read, &desc) != VE_OK)
+            return false;
+        delete desc;
+        return true;
     }
 
 private:
@@ -189,20 +195,16 @@ bool VProcess::_InitFileSystemNamespace()
             return false;
     }
 
-    VString resources = ComputeFolderPath(_ExecutablePath(), kFolderResources);
-    if (resources.IsEmpty() || !XLinuxSystem::IsFolder(to_string(resources)))
+    auto resources = VRefPtr<VFolder>::Adopt(RetainFolder(kFolderResources));
+    if (!resources || !resources->Exists())
         return true;
-    VFilePath resourcesPath(resources, FilePathStyle::Posix);
-    if (!fFileSystemNamespace->RegisterFileSystem(VString(".PRODUCT_RESOURCES"), resourcesPath))
+    if (!fFileSystemNamespace->RegisterFileSystem(VString(".PRODUCT_RESOURCES"), resources->GetPathRef()))
         return false;
 
-    VFilePath definitions(resourcesPath);
-    definitions.ToSubFile(VString("fileSystems.json"));
-    VString definitionsText;
-    definitions.GetPosixPath(definitionsText);
-    if (!XLinuxSystem::IsFile(to_string(definitionsText)))
+    auto definitions = VRefPtr<VFile>::Adopt(new VFile(*resources, VString("fileSystems.json"), FilePathStyle::Posix));
+    if (!definitions->Exists())
         return true;
-    return fFileSystemNamespace->LoadDefinitions(definitions);
+    return fFileSystemNamespace->LoadDefinitions(*definitions);
 }
 
 void VProcess::_DeInit()

@@ -213,5 +213,27 @@ TEST_F(UpdaterProgram, ProcessSerialNumberIsNotAnArgument)
     EXPECT_EQ(err, "");
 }
 
+TEST_F(UpdaterProgram, ResourcesOfTheBundleDuringStartUp)
+{
+    // Missing bundles end the run with 2, which shows that initialisation went through; a
+    // start-up failure ends with 1 before anything runs.
+    const std::string resources = fBundle + "/Contents/Resources";
+    const std::vector<std::string> args = {fTemp / "Old.app", fTemp / "New.app"};
+    std::string out, err;
+
+    std::filesystem::remove_all(resources);
+    EXPECT_EQ(Run(args, out, err), 2) << "without a Resources folder";
+
+    std::filesystem::create_directories(resources);
+    test::WriteFile(resources + "/fileSystems.json", "{}\n");
+    EXPECT_EQ(Run(args, out, err), 2) << "with a readable fileSystems.json";
+
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads any file: an unreadable fileSystems.json cannot be made";
+    ASSERT_EQ(::chmod((resources + "/fileSystems.json").c_str(), 0), 0);
+    EXPECT_EQ(Run(args, out, err), 1) << "with an unreadable fileSystems.json";
+    EXPECT_EQ(out, "");
+}
+
 } // namespace
 } // namespace nuvo

@@ -171,36 +171,6 @@ TEST(XLinuxSystem, HomeDirectoryPrefersHome)
     }
 }
 
-TEST(XLinuxSystem, FileAndFolderTests)
-{
-    test::StTempFolder temp;
-    test::WriteFile(temp / "file.txt", "x");
-    test::WriteFile(temp / "secret.txt", "x", 0000);
-    ASSERT_EQ(::mkdir((temp / "folder").c_str(), 0755), 0);
-    ASSERT_EQ(::symlink((temp / "folder").c_str(), (temp / "link").c_str()), 0);
-
-    struct Row {
-        const char* name;
-        bool folder;
-        bool file;
-        bool readable;
-    };
-    const bool root = ::geteuid() == 0;
-    const Row rows[] = {
-        {"file.txt", false, true, true},
-        {"secret.txt", false, true, root},
-        {"folder", true, false, false},
-        {"link", true, false, false},
-        {"missing", false, false, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(XLinuxSystem::IsFolder(temp / row.name), row.folder);
-        EXPECT_EQ(XLinuxSystem::IsFile(temp / row.name), row.file);
-        EXPECT_EQ(XLinuxSystem::IsReadableFile(temp / row.name), row.readable);
-    }
-}
-
 TEST(VProcessForTests, TheTestProgramHasAProcessAndAMainTask)
 {
     VProcess* process = VProcess::Get();

@@ -28,6 +28,7 @@ public:
                                VString& inOutString);
 
     // Decodes at most destinationMaxUnits code units; stops when the input or the room runs out.
+    // Units of the room past the produced count may have been written to.
     virtual bool Convert(const void* source, size_t sourceBytes, size_t* outBytesConsumed,
                          UniChar* destination, int32_t destinationMaxUnits,
                          int32_t* outUnitsProduced) = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -309,6 +310,31 @@ TEST(Converters, CharSizes)
         to->Release();
         from->Release();
     }
+}
+
+TEST(Converters, SharedConvertersServeSeveralThreads)
+{
+    // The registry's shared converters are stateless: threads retaining, using and releasing
+    // them at once all get exact results and leave the counts balanced.
+    VToUnicodeConverter* shared = VTextConverters::Get()->RetainToUnicodeConverter(CharSet::UTF8);
+    const int32_t countBefore = shared->GetRefCount();
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &failures] {
+            for (int i = 0; i < 2000; ++i) {
+                Decoded d = Decode(CharSet::UTF8, {0x41, 0xC3, 0xA9, 0xF0, 0x9F, 0x98, 0x80});
+                Encoded e = Encode(CharSet::UTF16_BigEndian, u"A\u00E9");
+                if (d.units != u"A\u00E9\xD83D\xDE00" || e.bytes != Bytes{0x00, 0x41, 0x00, 0xE9})
+                    ++failures[size_t(t)];
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, std::vector<int>(4, 0));
+    EXPECT_EQ(shared->GetRefCount(), countBefore);
+    shared->Release();
 }
 
 } // namespace

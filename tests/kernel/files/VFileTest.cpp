@@ -514,6 +514,26 @@ TEST_F(VFileTest, StreamWritesAndReadsThroughItsBuffer)
     EXPECT_EQ(std::string(extra, 2), data.substr(99998));
 }
 
+TEST_F(VFileTest, StreamOverwritesAtItsPosition)
+{
+    WriteFile(P("text"), "0123456789");
+    VRefPtr<VFile> file = MakeFile(P("text"));
+    VFileStream stream(file.Get());
+    int64_t size = 0;
+    EXPECT_EQ(stream.GetSize(&size), VE_OK) << "the file's size before opening";
+    EXPECT_EQ(size, 10);
+    ASSERT_EQ(stream.OpenWriting(), VE_OK);
+    ASSERT_EQ(stream.PutData("ab", 2), VE_OK);
+    ASSERT_EQ(stream.SetPos(7), VE_OK);
+    ASSERT_EQ(stream.PutData("XYZW", 4), VE_OK);
+    EXPECT_EQ(stream.GetPos(), 11);
+    EXPECT_EQ(stream.GetSize(&size), VE_OK);
+    EXPECT_EQ(size, 11) << "bytes still in the buffer count";
+    EXPECT_EQ(stream.Flush(), VE_OK);
+    EXPECT_EQ(ReadFile(P("text")), "ab23456XYZW");
+    EXPECT_EQ(stream.Close(), VE_OK);
+}
+
 TEST_F(VFileTest, StreamWithoutFile)
 {
     VFileStream stream(nullptr);

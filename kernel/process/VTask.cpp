@@ -99,8 +99,15 @@ void VTask::Sleep(int32_t milliseconds)
 
 void VTask::ExecuteMessagesWithTimeout(int32_t milliseconds, bool)
 {
+    if (milliseconds <= 0)
+        return;
     VTask* task = GetCurrent();
-    if (!task || milliseconds <= 0 || task->IsDying())
+    if (!task) {
+        // Nobody can wake a thread without a task: a plain wait keeps polling callers from spinning.
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        return;
+    }
+    if (task->IsDying())
         return;
     int32_t seen = task->fWakeCount.load(std::memory_order_acquire);
     int64_t deadline = MonotonicMilliseconds() + milliseconds;

@@ -63,8 +63,8 @@ public:
     static void Sleep(int32_t milliseconds);
 
     // Waits up to milliseconds for the current task to be woken (Kill, WakeUp); the toolkit has
-    // no message queue on this platform, so nothing else is executed. Without a current task it
-    // returns at once.
+    // no message queue on this platform, so nothing else is executed. Returns at once for a dying
+    // task; on a thread without a task it simply sleeps.
     static void ExecuteMessagesWithTimeout(int32_t milliseconds, bool onlyOne = false);
 
     // Only from kStateNone: starts the thread. False (and the task dead) when the thread cannot be

@@ -9,6 +9,7 @@
 //              init-twice   Init is called twice; the results and step counts are printed
 //              throw=N      DoRun pushes 'nuvo' N
 //              run-after-failed-init  Run is called although Init failed
+//              old-system   the system version check fails; what Init left is printed
 // DoParseCommandLine prints every argument it receives as "argI=TEXT len=UNITS".
 // The exit code follows the updater's entry point.
 
@@ -46,11 +47,15 @@ public:
     int fChecks = 0;
     int fParses = 0;
     int fRuns = 0;
+    SystemVersion fCheckedVersion = 0;
 
 protected:
     bool DoCheckSystemVersion(SystemVersion version) override
     {
         ++fChecks;
+        fCheckedVersion = version;
+        if (sMode == "old-system")
+            return false;
         return VProcessIPC::DoCheckSystemVersion(version);
     }
 
@@ -141,6 +146,15 @@ int main(int argc, char** argv)
                     to_string(parameter).c_str());
         std::fflush(stdout);
         return 0;
+    }
+
+    if (sMode == "old-system") {
+        bool ok = process.Init(kFlags);
+        std::printf("init=%d exit=%d version=%d instance=%d task=%d logger=%d parses=%d\n", int(ok),
+                    process.GetExitCode(), int(process.fCheckedVersion), int(VProcess::Get() == &process),
+                    int(VTask::GetCurrent() != nullptr), int(process.GetLogger() != nullptr), process.fParses);
+        std::fflush(stdout);
+        return ok ? 0 : process.GetExitCode();
     }
 
     if (!process.Init(kFlags))

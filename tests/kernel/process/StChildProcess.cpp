@@ -53,6 +53,8 @@ StChildProcess::StChildProcess(const std::string& program, const std::vector<std
         ::close(in[0]), ::close(in[1]), ::close(out[0]), ::close(out[1]);
         return;
     }
+    // A child that dies early must fail the test, not kill it through a write on its input.
+    ::signal(SIGPIPE, SIG_IGN);
     // Everything the child needs is built before fork: between fork and exec only
     // async-signal-safe calls are allowed.
     std::vector<char*> argv;

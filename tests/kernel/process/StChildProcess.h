@@ -9,8 +9,9 @@
 namespace nuvo::test {
 
 // Starts program with args (argv[0] is program itself) and the test's environment; the child
-// gets an empty signal mask, default signal actions and no core files. Reading blocks; the
-// destructor kills (SIGKILL) and reaps a child that is still running. Not thread-safe.
+// gets an empty signal mask, default signal actions and no core files. The test process ignores
+// SIGPIPE from then on. Reading blocks; the destructor kills (SIGKILL) and reaps a child that is
+// still running. Not thread-safe.
 class StChildProcess {
 public:
     StChildProcess(const std::string& program, const std::vector<std::string>& args);

@@ -231,6 +231,15 @@ TEST_F(VProcessIPCChild, RunAfterAFailedInitThrowsInitFailed)
               "init=0 runs=0 error=nuvo/4 p1=VApplication::DoInit failed\n");
 }
 
+TEST_F(VProcessIPCChild, OldSystemStopsInitAfterSettingTheInstance)
+{
+    std::string out, err;
+    int status = RunChild(kProbe, {"mode=old-system"}, out, err);
+    EXPECT_EQ(ExitCodeOf(status), 1);
+    // The process object is known, but no later step ran: no main task, no logger, no parse.
+    EXPECT_EQ(out, "init=0 exit=1 version=14 instance=1 task=0 logger=0 parses=0\n");
+}
+
 // Starts the interactive probe and waits for its "ready" line.
 void StartInteractive(StChildProcess& child)
 {

@@ -83,14 +83,9 @@ namespace {
 
 // Bits of VProcess::fServicesOn, one per service that de-initialisation must switch off.
 enum : uint32_t {
-    kServiceIntl = 1u << 0,
-    kServiceFileLayer = 1u << 1,
-    kServiceFileKinds = 1u << 2,
-    kServiceResourceFiles = 1u << 3,
-    kServiceTaskMgr = 1u << 4,
-    kServiceErrorLayer = 1u << 5,
-    kServiceDebugMgr = 1u << 6,
-    kServiceProgressMgr = 1u << 7,
+    kServiceTaskMgr = 1u << 0,
+    kServiceErrorLayer = 1u << 1,
+    kServiceDebugMgr = 1u << 2,
 };
 
 // The one place where the frame tells the user why it cannot start. Notifications arrive with
@@ -144,9 +139,8 @@ bool VProcess::_Init(uint32_t flags)
         return false;
 
     fIntlMgr = new VIntlMgr;
-    fServicesOn |= kServiceIntl;
 
-    fServicesOn |= kServiceFileLayer | kServiceFileKinds | kServiceResourceFiles;
+    // The file layer, the file kinds and the resource files need no start-up on this platform.
 
     if (!_CheckInstallFolder())
         return false;
@@ -161,7 +155,7 @@ bool VProcess::_Init(uint32_t flags)
     fServicesOn |= kServiceErrorLayer;
     if (!VDebugMgr::Get()->Init())
         return false;
-    fServicesOn |= kServiceDebugMgr | kServiceProgressMgr;
+    fServicesOn |= kServiceDebugMgr;
 
     if (!_InitFileSystemNamespace())
         return false;
@@ -212,8 +206,7 @@ void VProcess::_DeInit()
     VProcess* expected = this;
     sInstance.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
 
-    // Reverse dependencies: the error layer still reports through tasks, the tasks still use the
-    // file layer's error texts.
+    // Each layer goes before the ones it was built on.
     if (fServicesOn & kServiceDebugMgr) {
         VDebugMgr::Get()->DeInit();
         fServicesOn &= ~kServiceDebugMgr;
@@ -229,11 +222,9 @@ void VProcess::_DeInit()
         ReleaseRefCountable(&mainTask);
         fServicesOn &= ~kServiceTaskMgr;
     }
-    fServicesOn &= ~(kServiceResourceFiles | kServiceFileKinds | kServiceFileLayer | kServiceProgressMgr);
 
     delete fIntlMgr;
     fIntlMgr = nullptr;
-    fServicesOn &= ~kServiceIntl;
 
     if (fLogger) {
         fLogger->Stop();
@@ -241,6 +232,8 @@ void VProcess::_DeInit()
     }
     delete fJSONClassStore;
     fJSONClassStore = nullptr;
+    // ICU is not cleaned up (u_cleanup): collators cached by the text layer outlive the process
+    // object.
 }
 
 bool VProcess::DoCheckSystemVersion(SystemVersion version)

@@ -8,6 +8,12 @@
 #include <vector>
 
 #include "kernel/commandline/VCommandLineParser.h"
+#include "kernel/errors/StErrorContextInstaller.h"
+#include "kernel/errors/VErrorBase.h"
+#include "kernel/errors/VErrorContext.h"
+#include "kernel/process/VTask.h"
+#include "kernel/values/StPackedDictionaryKey.h"
+#include "kernel/values/VValueBag.h"
 #include "tests/kernel/process/StChildProcess.h"
 #include "tests/support/StEnvVar.h"
 #include "tests/support/StTempFolder.h"
@@ -54,6 +60,7 @@ TEST(VUpdateEngineFolderPaths, FixFolderPathSpec)
 class TestableEngine : public VUpdateEngine {
 public:
     using VUpdateEngine::DoParseCommandLine;
+    using VUpdateEngine::DoRun;
 };
 
 TEST(VUpdateEngineCommandLine, PlainArguments)
@@ -97,6 +104,59 @@ TEST(VUpdateEngineCommandLine, PlainArguments)
         EXPECT_EQ(to_string(engine.GetUpToDateApplication().GetPath()), row.upToDate);
         // The install path always follows the outdated bundle.
         EXPECT_EQ(to_string(engine.GetInstallPath().GetPath()), row.outdated);
+    }
+}
+
+TEST(VUpdateEngineRun, MissingBundlesAreReportedOutdatedFirst)
+{
+    test::StTempFolder temp;
+    ASSERT_TRUE(std::filesystem::create_directory(temp / "Old.app"));
+    ASSERT_TRUE(std::filesystem::create_directory(temp / "New.app"));
+    test::WriteFile(temp / "File.app", "not a bundle");
+    const std::string old = temp / "Old.app/";
+    const std::string fresh = temp / "New.app/";
+    const std::string gone = temp / "Gone.app/";
+    const std::string file = temp / "File.app/";
+    const VError kOutdatedMissing = MakeVError(MakeOsType("UPQZ"), 3);
+    const VError kUpToDateMissing = MakeVError(MakeOsType("UPQZ"), 2);
+    struct Expected {
+        VError code;
+        std::string path;
+    };
+    struct Row {
+        const char* name;
+        std::string outdated;
+        std::string upToDate;
+        std::vector<Expected> errors;
+    };
+    const std::vector<Row> rows = {
+        {"both present", old, fresh, {}},
+        {"both missing", gone, gone + "x/", {{kOutdatedMissing, gone}, {kUpToDateMissing, gone + "x/"}}},
+        {"outdated missing", gone, fresh, {{kOutdatedMissing, gone}}},
+        {"up-to-date missing", old, gone, {{kUpToDateMissing, gone}}},
+        {"up-to-date is a file", old, file, {{kUpToDateMissing, file}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestableEngine engine;
+        std::vector<VString> args = {VString("/u"), VString(row.outdated.c_str()), VString(row.upToDate.c_str())};
+        VCommandLineParser parser(args);
+        ASSERT_EQ(engine.DoParseCommandLine(parser), 0);
+        {
+            StErrorContextInstaller outer(true, false);
+            engine.DoRun();
+            ASSERT_NE(outer.GetContext(), nullptr);
+            const auto& stack = outer.GetContext()->GetErrorStack();
+            ASSERT_EQ(stack.size(), row.errors.size());
+            for (size_t i = 0; i < stack.size(); ++i) {
+                SCOPED_TRACE(i);
+                EXPECT_EQ(stack[i]->GetError(), row.errors[i].code);
+                VString path;
+                EXPECT_TRUE(stack[i]->GetBag()->GetString(StPackedDictionaryKey("path"), path));
+                EXPECT_EQ(to_string(path), row.errors[i].path);
+            }
+        }
+        VTask::GetCurrent()->FlushErrors();
     }
 }
 

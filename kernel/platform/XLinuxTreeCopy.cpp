@@ -102,7 +102,10 @@ VError XLinuxTreeCopy::Copy(const std::string& source, const std::string& destin
         ::close(root.destination);
     } else {
         struct stat dstStat;
-        fDstDevice = ::fstat(fDstRoot, &dstStat) == 0 ? dstStat.st_dev : 0;
+        if (::fstat(fDstRoot, &dstStat) == 0) {
+            fDstDevice = dstStat.st_dev;
+            fDstRootInode = dstStat.st_ino;
+        }
         fLevels.push_back(root);
         result = Walk();
     }
@@ -154,6 +157,10 @@ VError XLinuxTreeCopy::CopyEntry(const char* name)
 
     switch (st.st_mode & S_IFMT) {
     case S_IFDIR: {
+        // The destination inside the source (reached through a link in its path, say) would be
+        // copied into itself without end.
+        if (st.st_dev == fDstDevice && st.st_ino == fDstRootInode)
+            return XLinuxErrnoToError(EINVAL);
         if (::mkdirat(dstFolder, name, S_IRWXU) != 0)
             return XLinuxErrnoToError(errno);
         Level child;

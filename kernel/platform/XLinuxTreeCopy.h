@@ -19,8 +19,9 @@ namespace nuvo {
 // its final mode, so read-only source folders copy. Symbolic links are copied as links and never
 // followed (except the source root itself); hard links within the tree stay hard links. A failed
 // copy removes the destination root it created and everything below it, and returns the native
-// POSIX error. Memory use is bounded: one data buffer, one open folder pair per tree level, and
-// one map entry per multiply-linked file. Not thread-safe: one object per copy.
+// POSIX error; so does a destination that lies inside the source (EINVAL). Memory use is
+// bounded: one data buffer, one open folder pair per tree level, and one map entry per
+// multiply-linked file. Not thread-safe: one object per copy.
 class XLinuxTreeCopy {
 public:
     XLinuxTreeCopy();
@@ -61,6 +62,7 @@ private:
     std::string fRelative;          // path of the current folder below the roots, ending with '/'
     int fDstRoot = -1;              // the destination root, for linkat of hard links
     dev_t fDstDevice = 0;
+    ino_t fDstRootInode = 0;
     bool fIsRoot = false;           // running as root: owners are copied too
     XLinuxDataCopier fData;
     std::unordered_map<InodeKey, std::string, InodeKeyHash> fHardLinks; // first copy's relative path

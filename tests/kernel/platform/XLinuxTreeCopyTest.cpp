@@ -326,5 +326,18 @@ TEST(XLinuxTreeCopy, SourceRootLinkIsFollowed)
     EXPECT_EQ(ReadFile(temp / "dst/f"), "x");
 }
 
+TEST(XLinuxTreeCopy, DestinationInsideTheSourceIsRefused)
+{
+    StTempFolder temp;
+    MakeFolder(temp / "src");
+    MakeFolder(temp / "src/inner");
+    WriteFile(temp / "src/inner/f", "x");
+    MakeLink("src/inner", temp / "door"); // the destination's text does not show it is inside
+
+    EXPECT_EQ(CopyTree(temp / "src", temp / "door/copy"), MakePosixError(EINVAL));
+
+    EXPECT_EQ(TreeOf(temp / "src"), (std::set<std::string>{"inner/", "inner/f"}));
+}
+
 } // namespace
 } // namespace nuvo::test

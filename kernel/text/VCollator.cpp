@@ -281,45 +281,69 @@ bool VCollator::Equal(const UniChar* a, int32_t aLength, const UniChar* b, int32
     return CompareWithICU(a, aLength, b, bLength, diacritical) == 0;
 }
 
+// Shortcut searches also need text without CR: ICU keeps CR LF together as one character
+// and never starts a match on its LF.
+bool VCollator::_CanSearchShortcut(const UniChar* text, int32_t textLength, const UniChar* pattern,
+                                   int32_t patternLength) const
+{
+    if (!fAsciiShortcut || !_IsShortcutText(pattern, patternLength) || !_IsShortcutText(text, textLength))
+        return false;
+    return std::find(text, text + textLength, u'\r') == text + textLength;
+}
+
 int32_t VCollator::Find(const UniChar* text, int32_t textLength, const UniChar* pattern, int32_t patternLength,
                         int32_t startPos, bool diacritical, int32_t* outMatchLength) const
 {
     const int32_t from = std::max(startPos, 1) - 1;
     if (patternLength <= 0 || from >= textLength)
         return 0;
-    UCollator* collator = fSearchCollators[diacritical ? 1 : 0];
-    if (collator == nullptr || (fAsciiShortcut && _IsShortcutText(text, textLength)
-                                && _IsShortcutText(pattern, patternLength))) {
-        const int32_t at = collator == nullptr
-            ? [&] {
-                  for (int32_t i = from; i + patternLength <= textLength; ++i) {
-                      if (CompareFolded(text + i, patternLength, pattern, patternLength, diacritical) == 0)
-                          return i;
-                  }
-                  return -1;
-              }()
-            : _FindShortcut(text, textLength, pattern, patternLength, from, diacritical);
+    if (_CanSearchShortcut(text, textLength, pattern, patternLength)) {
+        const int32_t at = _FindShortcut(text, textLength, pattern, patternLength, from, diacritical);
         if (at < 0)
             return 0;
         if (outMatchLength != nullptr)
             *outMatchLength = patternLength;
         return at + 1;
     }
+    return FindWithICU(text, textLength, pattern, patternLength, startPos, diacritical, outMatchLength);
+}
+
+int32_t VCollator::FindWithICU(const UniChar* text, int32_t textLength, const UniChar* pattern, int32_t patternLength,
+                               int32_t startPos, bool diacritical, int32_t* outMatchLength) const
+{
+    const int32_t from = std::max(startPos, 1) - 1;
+    if (patternLength <= 0 || from >= textLength)
+        return 0;
+    UCollator* collator = fSearchCollators[diacritical ? 1 : 0];
+    if (collator == nullptr) {
+        for (int32_t i = from; i + patternLength <= textLength; ++i) {
+            if (CompareFolded(text + i, patternLength, pattern, patternLength, diacritical) == 0) {
+                if (outMatchLength != nullptr)
+                    *outMatchLength = patternLength;
+                return i + 1;
+            }
+        }
+        return 0;
+    }
 
     std::lock_guard guard(fSearchLock);
     UErrorCode status = U_ZERO_ERROR;
     UStringSearch* search = usearch_openFromCollator(pattern, patternLength, text, textLength, collator, nullptr, &status);
-    // Overlapping candidates, since a candidate may be refused on case.
-    usearch_setAttribute(search, USEARCH_OVERLAP, USEARCH_ON, &status);
     int32_t found = -1;
     int32_t matchLength = 0;
-    for (int32_t at = U_SUCCESS(status) ? usearch_following(search, from, &status) : USEARCH_DONE;
-         U_SUCCESS(status) && at != USEARCH_DONE; at = usearch_next(search, &status)) {
+    // A candidate may be refused on case: search again one unit further. Restarting with
+    // usearch_following, rather than usearch_next in overlap mode, which can loop forever on
+    // contractions, guarantees progress.
+    for (int32_t pos = from; U_SUCCESS(status) && pos < textLength;) {
+        const int32_t at = usearch_following(search, pos, &status);
+        if (U_FAILURE(status) || at == USEARCH_DONE)
+            break;
         matchLength = usearch_getMatchedLength(search);
         if (_IsCaseExact(text + at, matchLength, pattern, patternLength, diacritical)) {
             found = at;
             break;
         }
+        pos = std::max(at, pos) + 1;
     }
     usearch_close(search);
     if (U_FAILURE(status) || found < 0)
@@ -342,10 +366,10 @@ bool VCollator::BeginsWith(const UniChar* text, int32_t textLength, const UniCha
 {
     if (prefixLength == 0)
         return true;
-    if (fAsciiShortcut && _IsShortcutText(text, textLength) && _IsShortcutText(prefix, prefixLength))
+    if (_CanSearchShortcut(text, textLength, prefix, prefixLength))
         return prefixLength <= textLength && _MatchesShortcut(text, prefix, prefixLength, diacritical);
     // The first match is the leftmost one.
-    return Find(text, textLength, prefix, prefixLength, 1, diacritical, nullptr) == 1;
+    return FindWithICU(text, textLength, prefix, prefixLength, 1, diacritical, nullptr) == 1;
 }
 
 bool VCollator::EndsWith(const UniChar* text, int32_t textLength, const UniChar* suffix, int32_t suffixLength,
@@ -353,9 +377,17 @@ bool VCollator::EndsWith(const UniChar* text, int32_t textLength, const UniChar*
 {
     if (suffixLength == 0)
         return true;
-    if (fAsciiShortcut && _IsShortcutText(text, textLength) && _IsShortcutText(suffix, suffixLength))
+    if (_CanSearchShortcut(text, textLength, suffix, suffixLength))
         return suffixLength <= textLength
             && _MatchesShortcut(text + (textLength - suffixLength), suffix, suffixLength, diacritical);
+    return EndsWithICU(text, textLength, suffix, suffixLength, diacritical);
+}
+
+bool VCollator::EndsWithICU(const UniChar* text, int32_t textLength, const UniChar* suffix, int32_t suffixLength,
+                            bool diacritical) const
+{
+    if (suffixLength == 0)
+        return true;
     UCollator* collator = fSearchCollators[diacritical ? 1 : 0];
     if (collator == nullptr)
         return suffixLength <= textLength
@@ -364,14 +396,17 @@ bool VCollator::EndsWith(const UniChar* text, int32_t textLength, const UniChar*
     std::lock_guard guard(fSearchLock);
     UErrorCode status = U_ZERO_ERROR;
     UStringSearch* search = usearch_openFromCollator(suffix, suffixLength, text, textLength, collator, nullptr, &status);
-    // Matches may overlap and differ in length: walk back from the last until one ends the text.
-    usearch_setAttribute(search, USEARCH_OVERLAP, USEARCH_ON, &status);
+    // Matches differ in length: try every start until one ends the text (see FindWithICU for
+    // why the search restarts instead of iterating).
     bool found = false;
-    for (int32_t at = U_SUCCESS(status) ? usearch_last(search, &status) : USEARCH_DONE;
-         U_SUCCESS(status) && at != USEARCH_DONE && !found; at = usearch_previous(search, &status)) {
+    for (int32_t pos = 0; U_SUCCESS(status) && pos < textLength && !found;) {
+        const int32_t at = usearch_following(search, pos, &status);
+        if (U_FAILURE(status) || at == USEARCH_DONE)
+            break;
         const int32_t matchLength = usearch_getMatchedLength(search);
         found = at + matchLength == textLength
             && _IsCaseExact(text + at, matchLength, suffix, suffixLength, diacritical);
+        pos = std::max(at, pos) + 1;
     }
     usearch_close(search);
     return found;

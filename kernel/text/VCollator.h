@@ -55,14 +55,20 @@ public:
     bool ToLowerCase(const UniChar* text, int32_t length, VString& out) const;
     bool ToUpperCase(const UniChar* text, int32_t length, VString& out) const;
 
-    // For tests and benchmarks: whether ASCII text bypasses ICU, and the ICU answer alone.
+    // For tests and benchmarks: whether ASCII text bypasses ICU, and the ICU answers alone.
     bool HasAsciiShortcut() const { return fAsciiShortcut; }
     int CompareWithICU(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical) const;
+    int32_t FindWithICU(const UniChar* text, int32_t textLength, const UniChar* pattern, int32_t patternLength,
+                        int32_t startPos, bool diacritical, int32_t* outMatchLength) const;
+    bool EndsWithICU(const UniChar* text, int32_t textLength, const UniChar* suffix, int32_t suffixLength,
+                     bool diacritical) const;
 
 private:
     explicit VCollator(std::string language);
     void _BuildAsciiShortcut();
     bool _IsShortcutText(const UniChar* text, int32_t length) const;
+    bool _CanSearchShortcut(const UniChar* text, int32_t textLength, const UniChar* pattern,
+                            int32_t patternLength) const;
     int _CompareShortcut(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical) const;
     int32_t _FindShortcut(const UniChar* text, int32_t textLength, const UniChar* pattern, int32_t patternLength,
                           int32_t from, bool diacritical) const;

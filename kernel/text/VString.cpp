@@ -690,7 +690,7 @@ void VString::Replace(const VString& text, int32_t pos, int32_t count)
         Replace(copy, pos, count);
         return;
     }
-    const int32_t start = std::clamp(pos, 1, fLength + 1) - 1;
+    const int32_t start = int32_t(std::clamp<int64_t>(pos, 1, int64_t(fLength) + 1) - 1);
     const int32_t removed = std::clamp(count, 0, fLength - start);
     const int32_t newLength = CheckedLength(int64_t(fLength) - removed + text.fLength);
     if (newLength < 0) {

@@ -159,6 +159,53 @@ TEST(VCollatorCompare, AsciiShortcutAgreesWithICU)
     }
 }
 
+TEST(VCollatorSearch, AsciiShortcutAgreesWithICU)
+{
+    const char16_t alphabet[] = u"aAbBcChHsSzZ0 -_.\t\n\r";
+    const uint32_t alphabetSize = uint32_t(std::char_traits<char16_t>::length(alphabet));
+    uint32_t seed = 777;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (const char* language : {"", "en_US", "fr", "tr", "cs", "da"}) {
+        SCOPED_TRACE(language);
+        const VCollator& collator = VCollator::GetForLanguage(language);
+        int mismatches = 0;
+        for (int i = 0; i < 2000 && mismatches < 5; ++i) {
+            std::u16string text;
+            for (uint32_t n = next() % 8; n > 0; --n)
+                text.push_back(alphabet[next() % alphabetSize]);
+            std::u16string pattern;
+            for (uint32_t n = 1 + next() % 2; n > 0; --n)
+                pattern.push_back(alphabet[next() % alphabetSize]);
+            if (i % 3 == 0 && text.size() >= 2) { // a piece of the text, case flipped
+                const size_t at = next() % (text.size() - 1);
+                pattern = text.substr(at, 2);
+                pattern[0] = char16_t(pattern[0] ^ (pattern[0] >= u'A' ? 0x20 : 0));
+            }
+            const int32_t tl = int32_t(text.size());
+            const int32_t pl = int32_t(pattern.size());
+            for (bool diacritical : {false, true}) {
+                const int32_t start = int32_t(next() % 3);
+                const int32_t find = collator.Find(text.data(), tl, pattern.data(), pl, start, diacritical, nullptr);
+                const int32_t icuFind = collator.FindWithICU(text.data(), tl, pattern.data(), pl, start, diacritical, nullptr);
+                const bool begins = collator.BeginsWith(text.data(), tl, pattern.data(), pl, diacritical);
+                const bool icuBegins = collator.FindWithICU(text.data(), tl, pattern.data(), pl, 1, diacritical, nullptr) == 1;
+                const bool ends = collator.EndsWith(text.data(), tl, pattern.data(), pl, diacritical);
+                const bool icuEnds = collator.EndsWithICU(text.data(), tl, pattern.data(), pl, diacritical);
+                if (find != icuFind || begins != icuBegins || ends != icuEnds) {
+                    ++mismatches;
+                    ADD_FAILURE() << Show(VString(text.c_str(), tl)) << " / " << Show(VString(pattern.c_str(), pl))
+                                  << " from " << start << " diacritical " << diacritical << ": find " << find
+                                  << " (ICU " << icuFind << "), begins " << begins << " (ICU " << icuBegins
+                                  << "), ends " << ends << " (ICU " << icuEnds << ")";
+                }
+            }
+        }
+    }
+}
+
 TEST(VCollatorCompare, ShortcutIsRefusedWhereAsciiLettersCombine)
 {
     struct Row {

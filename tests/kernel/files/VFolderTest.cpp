@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <regex>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "kernel/base/VErrorCodes.h"
@@ -384,6 +386,37 @@ TEST(VFolder, CopyWithReplaceLeavesNoTraceOfTheOldDestination)
     EXPECT_EQ(LinkStat(t / "install/Client.app/Contents/MacOS/app").st_mode & 07777, 0755u);
     // The source stays where it was.
     EXPECT_EQ(ReadFile(t / "new/Client.app/Contents/Info.plist"), "new-plist");
+}
+
+TEST(VFolder, ReplaceCopyFallsBackToItemByItemWhenTheTreeCopyFails)
+{
+    // A device node cannot be recreated without privilege, so the one-operation tree copy fails
+    // for an unprivileged user and removes its partial copy; the item-by-item copy, which only
+    // takes folders, files and links, then succeeds.
+    Fixture t;
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "making the device node in the source needs root";
+    if (!ShareWithUnprivileged(t.temp.Path()))
+        GTEST_SKIP() << "the temporary folder's parents are not searchable by an unprivileged user";
+    MakeFolder(t / "src", 0755);
+    MakeFolder(t / "src/sub", 0755);
+    WriteFile(t / "src/sub/file", "data", 0644);
+    MakeLink("sub/file", t / "src/link");
+    if (::mknod((t / "src/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    MakeFolder(t / "dst", 0777);
+
+    int result = RunUnprivileged([&] {
+        VError error = Folder(t / "src")->CopyTo(*Folder(t / "dst"), Text("Copy"), nullptr,
+            FileCopyOptions::kReplaceExisting);
+        return error == VE_OK ? 0 : 1;
+    });
+    if (result == kUnprivilegedUnavailable)
+        GTEST_SKIP() << "cannot switch to an unprivileged user";
+
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(TreeOf(t / "dst/Copy"), (std::set<std::string>{"link", "sub/", "sub/file"}));
+    EXPECT_EQ(ReadFile(t / "dst/Copy/sub/file"), "data");
 }
 
 TEST(VFolder, CopyWithoutReplaceMergesAndFailsOnAClash)

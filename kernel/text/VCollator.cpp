@@ -1,6 +1,7 @@
 #include "kernel/text/VCollator.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -207,6 +208,9 @@ void VCollator::_BuildAsciiShortcut()
         fRank[units[i]] = rank;
     }
     fAsciiShortcut = true;
+    fAsciiCaseFold = true;
+    for (UniChar c = u'A'; c <= u'Z'; ++c)
+        fAsciiCaseFold = fAsciiCaseFold && fRank[c] == fRank[FoldAsciiCase(c)];
 }
 
 bool VCollator::_IsShortcutText(const UniChar* text, int32_t length) const
@@ -276,9 +280,78 @@ int VCollator::Compare(const UniChar* a, int32_t aLength, const UniChar* b, int3
 
 bool VCollator::Equal(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical) const
 {
-    if (fAsciiShortcut && _IsShortcutText(a, aLength) && _IsShortcutText(b, bLength))
-        return aLength == bLength && _MatchesShortcut(a, b, aLength, diacritical);
+    if (fAsciiShortcut) {
+        const int answer = _EqualShortcut(a, aLength, b, bLength, diacritical);
+        if (answer >= 0)
+            return answer == 1;
+    }
     return CompareWithICU(a, aLength, b, bLength, diacritical) == 0;
+}
+
+namespace {
+
+constexpr uint64_t kLanes(uint16_t value)
+{
+    return uint64_t(value) * 0x0001000100010001ULL;
+}
+
+// Four code units at once: true when every one is printable ASCII (0x20-0x7E).
+inline bool ArePrintableAscii(uint64_t units)
+{
+    return (units & kLanes(0xFF80)) == 0
+        && ((units + kLanes(0x60)) & kLanes(0x80)) == kLanes(0x80) // each >= 0x20
+        && ((units + kLanes(0x01)) & kLanes(0x80)) == 0;           // none is 0x7F
+}
+
+// Maps A-Z to a-z in four printable ASCII units.
+inline uint64_t FoldAsciiLanes(uint64_t units)
+{
+    const uint64_t atLeastA = units + kLanes(0x80 - 'A');
+    const uint64_t aboveZ = units + kLanes(0x80 - 'Z' - 1);
+    return units | (((atLeastA & ~aboveZ) & kLanes(0x80)) >> 2);
+}
+
+} // namespace
+
+// 1 equal, 0 different, -1 when the texts are not all shortcut text and ICU must answer.
+int VCollator::_EqualShortcut(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength,
+                              bool diacritical) const
+{
+    // Shortcut text has one primary weight per unit: different lengths never collate equal.
+    if (aLength != bLength)
+        return _IsShortcutText(a, aLength) && _IsShortcutText(b, bLength) ? 0 : -1;
+    int32_t i = 0;
+    bool different = false;
+    if (fAsciiCaseFold) {
+        for (; i + 4 <= aLength; i += 4) {
+            uint64_t x;
+            uint64_t y;
+            std::memcpy(&x, a + i, sizeof(x));
+            std::memcpy(&y, b + i, sizeof(y));
+            if (!ArePrintableAscii(x) || !ArePrintableAscii(y))
+                break; // the unit loop below sorts it out
+            if (x != y && (diacritical || FoldAsciiLanes(x) != FoldAsciiLanes(y))) {
+                different = true;
+                i += 4;
+                break;
+            }
+        }
+    }
+    for (; i < aLength && !different; ++i) {
+        const UniChar x = a[i];
+        const UniChar y = b[i];
+        if ((x | y) >= 0x80)
+            return -1;
+        const uint8_t rx = fRank[x];
+        const uint8_t ry = fRank[y];
+        if (rx == 0 || ry == 0)
+            return -1;
+        different = diacritical ? x != y : rx != ry;
+    }
+    if (!different)
+        return 1;
+    // A difference is final only if the rest is shortcut text too.
+    return _IsShortcutText(a + i, aLength - i) && _IsShortcutText(b + i, bLength - i) ? 0 : -1;
 }
 
 // Shortcut searches also need text without CR: ICU keeps CR LF together as one character

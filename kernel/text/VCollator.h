@@ -69,6 +69,7 @@ private:
     bool _IsShortcutText(const UniChar* text, int32_t length) const;
     bool _CanSearchShortcut(const UniChar* text, int32_t textLength, const UniChar* pattern,
                             int32_t patternLength) const;
+    int _EqualShortcut(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical) const;
     int _CompareShortcut(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical) const;
     int32_t _FindShortcut(const UniChar* text, int32_t textLength, const UniChar* pattern, int32_t patternLength,
                           int32_t from, bool diacritical) const;
@@ -83,6 +84,8 @@ private:
     mutable std::mutex fSearchLock;
     bool fAsciiShortcut = false;
     bool fAsciiCaseMapping = false;
+    // The shortcut's primary classes are exactly the ASCII case pairs (not so in Turkish).
+    bool fAsciiCaseFold = false;
     // Primary rank of each ASCII code unit; 0 marks units outside the shortcut.
     uint8_t fRank[128] = {};
 };

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "kernel/base/VErrorCodes.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/text/VStr.h"
 #include "kernel/text/VString.h"
 
@@ -79,6 +81,17 @@ TEST(VStringConstruction, AsciiCStringGivesOneUnitPerByte)
     t.FromCString("~\x7f");
     EXPECT_EQ(VString(u"~\u007f"), t);
     EXPECT_TRUE(t.EqualToUSASCIICString("~\x7f"));
+}
+
+TEST(VStringConstruction, NonAsciiCStringsAreDecodedAsUtf8)
+{
+    // On Linux the C library's set is UTF-8, so both entry points agree.
+    EXPECT_EQ(VString(u"\u00e9t\u00e9"), VString("\xc3\xa9t\xc3\xa9"));
+    VString s(u"x");
+    s.AppendCString("\xe2\x82\xac!");
+    EXPECT_EQ(VString(u"x\u20ac!"), s);
+    s.FromCString("na\xc3\xafve");
+    EXPECT_EQ(VString(u"na\u00efve"), s);
 }
 
 TEST(VStringConstruction, NullForeignBufferGivesNullEmptyString)
@@ -267,6 +280,32 @@ TEST(VStringCapacity, ImpossibleSizesFailAndLeaveTheStringAlone)
     EXPECT_EQ(INT32_MAX, huge.GetLength());
     EXPECT_EQ(&unit, huge.GetCPointer());
     EXPECT_EQ(u'a', unit);
+}
+
+TEST(VStringCapacity, ImpossibleSizesReportTheAllocationError)
+{
+    struct Row {
+        const char* name;
+        void (*request)(VString&);
+    };
+    const Row rows[] = {
+        {"EnsureSize beyond the capacity limit", [](VString& s) { (void)s.EnsureSize(INT32_MAX); }},
+        {"negative EnsureSize", [](VString& s) { (void)s.EnsureSize(-1); }},
+        {"negative AppendUniChars", [](VString& s) { s.AppendUniChars(u"ab", -2); }},
+        {"negative FromUniString", [](VString& s) { s.FromUniString(u"ab", -1); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        StErrorContextInstaller errors(true, true);
+        VString s(u"keep");
+        row.request(s);
+        EXPECT_EQ(VE_STRING_ALLOC_FAILED, errors.GetLastError());
+        EXPECT_EQ(VString(u"keep"), s);
+    }
+    StErrorContextInstaller errors(true, true);
+    VString fine(u"x");
+    ASSERT_TRUE(fine.EnsureSize(1000));
+    EXPECT_EQ(VE_OK, errors.GetLastError());
 }
 
 TEST(VStringCapacity, WriteThroughPointerThenValidate)

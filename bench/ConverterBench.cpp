@@ -213,7 +213,7 @@ void CheckAgreement()
     encoder->Release();
 }
 
-// Keeps every run's bytes per second for the ratio table.
+// Keeps every benchmark's bytes per second for the ratio table.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
@@ -221,8 +221,13 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             auto it = run.counters.find("bytes_per_second");
-            if (it != run.counters.end() && run.run_type == Run::RT_Iteration)
-                fRates[run.benchmark_name()] = it->second.value;
+            if (it == run.counters.end())
+                continue;
+            // Plain runs, or the median when repetitions are asked for.
+            if (run.run_type == Run::RT_Iteration && fRates.count(run.run_name.str()) == 0)
+                fRates[run.run_name.str()] = it->second.value;
+            else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                fRates[run.run_name.str()] = it->second.value;
         }
     }
     void PrintRatios() const

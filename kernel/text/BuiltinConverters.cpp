@@ -432,27 +432,34 @@ bool VFromUnicodeConverter_UTF8::Convert(const UniChar* source, int32_t sourceUn
             } while (s < runEnd && (c = *s) >= 0x800 && c - 0xD800 >= 0x400);
             continue;
         }
-        // A high surrogate takes the next unit, whatever it is, as its low half.
-        if (end - s < 2)
-            break;  // the low half may come with the next input
-        c = (c << 10) + s[1] - 0x35FDC00;
-        if (c < 0x10000) {
-            if (dEnd - d < 3)
+        // A high surrogate takes the next unit, whatever it is, as its low half. Emoji come in
+        // runs of pairs, converted here until another kind of unit comes.
+        bool stopped = false;
+        do {
+            if (end - s < 2) {
+                stopped = true;  // the low half may come with the next input
                 break;
-            d[0] = uint8_t(0xE0 | (c >> 12));
-            d[1] = uint8_t(0x80 | ((c >> 6) & 0x3F));
-            d[2] = uint8_t(0x80 | (c & 0x3F));
-            d += 3;
-        } else {
-            if (dEnd - d < 4)
+            }
+            c = (c << 10) + s[1] - 0x35FDC00;
+            if (c >= 0x10000 && dEnd - d >= 4) [[likely]] {
+                d[0] = uint8_t(0xF0 | (c >> 18));
+                d[1] = uint8_t(0x80 | ((c >> 12) & 0x3F));
+                d[2] = uint8_t(0x80 | ((c >> 6) & 0x3F));
+                d[3] = uint8_t(0x80 | (c & 0x3F));
+                d += 4;
+            } else if (c < 0x10000 && dEnd - d >= 3) {
+                d[0] = uint8_t(0xE0 | (c >> 12));
+                d[1] = uint8_t(0x80 | ((c >> 6) & 0x3F));
+                d[2] = uint8_t(0x80 | (c & 0x3F));
+                d += 3;
+            } else {
+                stopped = true;
                 break;
-            d[0] = uint8_t(0xF0 | (c >> 18));
-            d[1] = uint8_t(0x80 | ((c >> 12) & 0x3F));
-            d[2] = uint8_t(0x80 | ((c >> 6) & 0x3F));
-            d[3] = uint8_t(0x80 | (c & 0x3F));
-            d += 4;
-        }
-        s += 2;
+            }
+            s += 2;
+        } while (s < end && (c = *s) - 0xD800 < 0x400);
+        if (stopped)
+            break;
     }
     SetResults(outUnitsConsumed, int32_t(s - source), outBytesProduced, size_t(d - start));
     return true;

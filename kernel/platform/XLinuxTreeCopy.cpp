@@ -37,6 +37,14 @@ bool IsAttributeRefused(int error)
         || error == E2BIG || error == ERANGE;
 }
 
+// Root in a user namespace may not give away files to ids outside it (EPERM, EINVAL). The
+// owner is then left as the copying user's, as for an unprivileged copy, rather than failing a
+// whole install over it.
+bool IsOwnerRefused(int error)
+{
+    return error == EPERM || error == EINVAL;
+}
+
 } // namespace
 
 XLinuxTreeCopy::XLinuxTreeCopy() = default;
@@ -232,7 +240,7 @@ VError XLinuxTreeCopy::CopyFile(int srcFolder, int dstFolder, const char* name, 
     if (!result)
         result = CopyExtendedAttributes(in, out);
     // Owner before mode: chown clears the set-id bits that fchmod then puts back.
-    if (!result && fIsRoot && ::fchown(out, current.st_uid, current.st_gid) != 0)
+    if (!result && fIsRoot && ::fchown(out, current.st_uid, current.st_gid) != 0 && !IsOwnerRefused(errno))
         result = XLinuxErrnoToError(errno);
     if (!result && ::fchmod(out, current.st_mode & 07777) != 0)
         result = XLinuxErrnoToError(errno);
@@ -268,7 +276,7 @@ VError XLinuxTreeCopy::CopyLink(int srcFolder, int dstFolder, const char* name, 
     }
     if (::symlinkat(target.c_str(), dstFolder, name) != 0)
         return XLinuxErrnoToError(errno);
-    if (fIsRoot && ::fchownat(dstFolder, name, st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fIsRoot && ::fchownat(dstFolder, name, st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 && !IsOwnerRefused(errno))
         return XLinuxErrnoToError(errno);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::utimensat(dstFolder, name, times, AT_SYMLINK_NOFOLLOW) != 0)
@@ -281,7 +289,7 @@ VError XLinuxTreeCopy::CopySpecial(int dstFolder, const char* name, const struct
     // FIFOs and sockets need no privilege; device nodes fail with EPERM unless root.
     if (::mknodat(dstFolder, name, (st.st_mode & S_IFMT) | S_IRUSR | S_IWUSR, st.st_rdev) != 0)
         return XLinuxErrnoToError(errno);
-    if (fIsRoot && ::fchownat(dstFolder, name, st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fIsRoot && ::fchownat(dstFolder, name, st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 && !IsOwnerRefused(errno))
         return XLinuxErrnoToError(errno);
     if (::fchmodat(dstFolder, name, st.st_mode & 07777, 0) != 0)
         return XLinuxErrnoToError(errno);
@@ -297,7 +305,7 @@ VError XLinuxTreeCopy::FinishFolder(Level& level)
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (::futimens(level.destination, times) != 0)
         return XLinuxErrnoToError(errno);
-    if (fIsRoot && ::fchown(level.destination, st.st_uid, st.st_gid) != 0)
+    if (fIsRoot && ::fchown(level.destination, st.st_uid, st.st_gid) != 0 && !IsOwnerRefused(errno))
         return XLinuxErrnoToError(errno);
     if (VError error = CopyExtendedAttributes(::dirfd(level.source), level.destination))
         return error;

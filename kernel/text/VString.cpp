@@ -310,7 +310,10 @@ void VString::_CopyFrom(const VString& other)
 {
     if (&other == this)
         return;
-    if (other._IsShareable() && other.fLength > fInlineCapacity) {
+    // A string over a caller's writable buffer keeps filling it while the text fits.
+    const bool keepForeign = (fFlags & (kFlagForeignBuffer | kFlagReadOnlyView)) == kFlagForeignBuffer
+        && other.fLength <= fMaxLength;
+    if (other._IsShareable() && other.fLength > fInlineCapacity && !keepForeign) {
         if (fString != other.fString) {
             CountOf(other.fString, other.fMaxLength).fetch_add(1, std::memory_order_relaxed);
             _ReleaseBuffer();
@@ -599,14 +602,14 @@ void VString::ToLowerCase(bool)
 {
     VString result;
     if (VCollator::GetDefault().ToLowerCase(fString, fLength, result))
-        FromUniString(result.fString, result.fLength);
+        FromString(result);
 }
 
 void VString::ToUpperCase(bool)
 {
     VString result;
     if (VCollator::GetDefault().ToUpperCase(fString, fLength, result))
-        FromUniString(result.fString, result.fLength);
+        FromString(result);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -652,7 +655,8 @@ void VString::AppendUniChars(const UniChar* units, int32_t count)
 
 void VString::AppendString(const VString& other)
 {
-    if (fLength == 0 && other.fLength > fInlineCapacity && other._IsShareable()) {
+    if (fLength == 0 && other.fLength > fInlineCapacity && other._IsShareable()
+        && (fFlags & kFlagForeignBuffer) == 0) {
         _CopyFrom(other);
         fFlags &= uint8_t(~kFlagNull);
         return;

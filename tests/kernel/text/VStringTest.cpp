@@ -124,6 +124,24 @@ TEST(VStringConstruction, ForeignBufferIsWrittenInPlaceUntilFull)
     EXPECT_EQ(0, buffer[3]);
 }
 
+TEST(VStringConstruction, ForeignBufferKeepsReceivingCopiesThatFit)
+{
+    const VString heap = MakeText(20);
+    UniChar buffer[32];
+    VString s(buffer, 0, sizeof(buffer));
+    s.AppendString(heap);
+    EXPECT_EQ(buffer, s.GetCPointer());
+    const VString longer = MakeText(25);
+    s = longer;
+    EXPECT_EQ(buffer, s.GetCPointer());
+    EXPECT_EQ(u'y', buffer[24]);
+    EXPECT_EQ(0, buffer[25]);
+    const VString tooLong = MakeText(40);
+    s = tooLong; // no room left in the buffer: shares the heap text
+    EXPECT_EQ(tooLong.GetCPointer(), s.GetCPointer());
+    EXPECT_EQ(MakeText(40), s);
+}
+
 TEST(VStringConstruction, LiteralViewIsCopiedOnFirstWrite)
 {
     // A view of unknown size: even a write that would fit must not touch the viewed units.

@@ -30,9 +30,10 @@ private:
     bool fStateful;
 };
 
-// Every call is a complete conversion (a stateful set ends it in its initial state), so the
-// output of successive calls can be concatenated. When the room runs out, the output ends at a
-// character boundary and the consumed count says where to go on.
+// Every call is a complete conversion: a stateful set ends it in its initial state. When the room
+// runs out, the output ends at a character boundary and the consumed count says where to go on;
+// the pieces of a stateful set then meet with back-to-back escape sequences, which ICU's own
+// decoder refuses, so the growing helpers of VFromUnicodeConverter convert in one piece.
 class VFromUnicodeConverter_ICU final : public VFromUnicodeConverter {
 public:
     static VFromUnicodeConverter_ICU* Create(const char* icuName);

@@ -74,6 +74,7 @@ bool StStringConverterBase::_Convert(const UniChar* units, int32_t count)
     const size_t charSize = size_t(std::max(fConverter->GetCharSize(), 1));
     fSize = 0;
     int32_t consumed = 0;
+    bool measured = false;
     bool ok = true;
     // Start with room for the likely size so that most texts convert in a single step.
     if (!_Grow(size_t(count) * charSize + charSize))
@@ -87,6 +88,22 @@ bool StStringConverterBase::_Convert(const UniChar* units, int32_t count)
         fSize += stepProduced;
         if (consumed >= count || stepProduced == 0)
             break;
+        if (!measured) {
+            // Too small: measure the whole text and convert it again in one piece (the pieces
+            // of a stateful set do not always concatenate into a valid text).
+            measured = true;
+            int32_t measuredUnits = 0;
+            size_t total = 0;
+            if (fConverter->Convert(units, count, &measuredUnits, nullptr, 0, &total) && measuredUnits == count) {
+                if (!_Grow(total + charSize)) {
+                    ok = false;
+                    break;
+                }
+                consumed = 0;
+                fSize = 0;
+                continue;
+            }
+        }
         size_t needed = fSize + (size_t(count - consumed) + 2) * charSize * 3 + charSize;
         if (!_Grow(std::max(needed, fCapacity * 2)))
             ok = false;

@@ -31,6 +31,7 @@ bool ConvertGrowing(VFromUnicodeConverter& converter, const UniChar* source, int
     char* storage = grow(capacity);
     size_t produced = 0;
     int32_t consumed = 0;
+    bool measured = false;
     bool ok = storage != nullptr;
     while (ok) {
         int32_t stepConsumed = 0;
@@ -41,6 +42,25 @@ bool ConvertGrowing(VFromUnicodeConverter& converter, const UniChar* source, int
         produced += stepProduced;
         if (consumed >= units || stepProduced == 0)
             break;
+        if (!measured) {
+            // The guess was too small: measure the whole text and convert it again in one
+            // piece, since the pieces of a stateful set do not always concatenate into a text
+            // that its decoders accept.
+            measured = true;
+            int32_t measuredUnits = 0;
+            size_t total = 0;
+            if (converter.Convert(source, units, &measuredUnits, nullptr, 0, &total) && measuredUnits == units) {
+                capacity = std::max(capacity, total + trailingZeroBytes);
+                storage = grow(capacity);
+                if (storage == nullptr) {
+                    ok = false;
+                    break;
+                }
+                consumed = 0;
+                produced = 0;
+                continue;
+            }
+        }
         // Room for the rest at a few bytes per unit, and at least half as much again, so that
         // a text that keeps overflowing grows geometrically.
         size_t needed = produced + (size_t(units - consumed) + 2) * charSize * 3 + trailingZeroBytes;

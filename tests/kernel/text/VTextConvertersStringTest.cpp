@@ -355,6 +355,52 @@ TEST(GrowingBuffers, ConvertReallocAndConvertToBuffer)
     sjis->Release();
 }
 
+TEST(GrowingBuffers, ConvertReallocKeepsOrGrowsTheCallersBlock)
+{
+    VFromUnicodeConverter* utf8 = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::UTF8);
+    const std::u16string text = u"a\u00E9\u20AC";
+    struct Row {
+        const char* label;
+        size_t blockSize;
+        bool sameBlock;
+    } rows[] = {
+        {"large enough", 64, true},
+        {"too small", 2, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        void* block = VMemory::NewPtr(row.blockSize, MakeOsType("test"));
+        void* original = block;
+        size_t bytes = row.blockSize;
+        ASSERT_TRUE(utf8->ConvertRealloc(text.data(), 3, block, bytes, 1));
+        EXPECT_EQ(bytes, 6u);
+        if (row.sameBlock) {
+            EXPECT_EQ(block, original);
+        }
+        const uint8_t* p = static_cast<const uint8_t*>(block);
+        EXPECT_EQ(Bytes(p, p + 7), (Bytes{0x61, 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0x00}));
+        VMemory::DisposePtr(block);
+    }
+    utf8->Release();
+}
+
+TEST(GrowingBuffers, StatefulSetGrownPieceByPieceStillDecodes)
+{
+    // ISO-2022-JP needs more than one byte per unit, so the buffer grows several times; every
+    // piece ends in ASCII, so the whole is valid and decodes to the original text.
+    std::u16string text;
+    for (int i = 0; i < 300; ++i)
+        text += (i % 7 == 0) ? u"ab " : u"\u65E5\u672C";
+    VFromUnicodeConverter* jis = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::ISO2022JP);
+    std::vector<char> buffer;
+    ASSERT_TRUE(jis->ConvertToBuffer(text.data(), int32_t(text.size()), buffer, 0));
+    jis->Release();
+    ASSERT_GE(buffer.size(), 3u);
+    EXPECT_EQ(Bytes(buffer.end() - 3, buffer.end()), (Bytes{0x1B, 0x28, 0x42}));
+    VString decoded(buffer.data(), buffer.size(), CharSet::ISO2022JP);
+    EXPECT_EQ(Units(decoded), text);
+}
+
 TEST(StStringConverter, InlineAndHeapResults)
 {
     StStringConverter<char> shortText(VString(u"A\u00E9"), CharSet::UTF8);

@@ -434,6 +434,24 @@ TEST(StStringConverter, InlineAndHeapResults)
     EXPECT_STREQ(none.GetCPointer(), "");
 }
 
+TEST(StStringConverter, StatefulSetBeyondTheInlineBuffer)
+{
+    // 400 kanji take 800 bytes between one escape in and one escape out.
+    VString kanji;
+    for (int i = 0; i < 400; ++i)
+        kanji.AppendUniChar(u'\u65E5');
+    StStringConverter<char> converted(kanji, CharSet::ISO2022JP);
+    EXPECT_TRUE(converted.IsOK());
+    Bytes expected = {0x1B, 0x24, 0x42};
+    Bytes body = Repeat({0x46, 0x7C}, 400);
+    expected.insert(expected.end(), body.begin(), body.end());
+    expected.insert(expected.end(), {0x1B, 0x28, 0x42});
+    ASSERT_EQ(converted.GetSize(), expected.size());
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(converted.GetCPointer());
+    EXPECT_EQ(Bytes(p, p + expected.size()), expected);
+    EXPECT_EQ(p[expected.size()], 0);
+}
+
 TEST(StStringConverter, CarriageReturnMode)
 {
     StStringConverter<char> crlf(VString("a\nb"), CharSet::UTF8, eCRM_CRLF);

@@ -21,7 +21,8 @@ public:
 
     // Encodes into destination (destinationBytes of room); stops when the input or the room runs
     // out, never splitting a character. A null destination only measures: outBytesProduced then
-    // receives the bytes the whole conversion needs.
+    // receives the bytes the whole conversion needs. Bytes of the room past the produced count
+    // may have been written to.
     virtual bool Convert(const UniChar* source, int32_t sourceUnits, int32_t* outUnitsConsumed,
                          void* destination, size_t destinationBytes, size_t* outBytesProduced) = 0;
 

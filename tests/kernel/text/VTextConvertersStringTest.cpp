@@ -117,6 +117,23 @@ TEST(VStringBlocks, FromBlockAndConstructors)
     EXPECT_TRUE(noWide.IsEmpty());
 }
 
+TEST(VStringBlocks, DecodingIntoASharedStringLeavesTheOtherCopyAlone)
+{
+    VString original;
+    for (int i = 0; i < 100; ++i)
+        original.AppendUniChar(u'a');
+    const UniChar* shared = original.GetCPointer();
+    VString appended(original);
+    VString replaced(original);
+    appended.AppendBlock("\xC3\xA9", 2, CharSet::UTF8);
+    replaced.FromBlock("\x41\x00", 2, CharSet::UTF16);
+    EXPECT_EQ(original.GetLength(), 100);
+    EXPECT_EQ(original.GetCPointer(), shared);
+    EXPECT_EQ(Units(original), std::u16string(100, u'a'));
+    EXPECT_EQ(Units(appended), std::u16string(100, u'a') + u"\u00E9");
+    EXPECT_EQ(Units(replaced), u"A");
+}
+
 TEST(VStringBlocks, FromBlockWithOptionalBOM)
 {
     struct Row {

@@ -33,7 +33,9 @@ public:
     // A context on top of the stack; the caller owns the returned reference. Null when memory
     // runs out.
     [[nodiscard]] VErrorContext* PushNewContext(bool keepingErrors, bool silent);
-    // Removes the top context, handing its kept records down (see the source for the rules).
+    // Removes the top context. When it keeps records they pass to the context below (logged
+    // first when the top is silent and that one is not); the only context is instead replaced by
+    // a keeping, non-silent copy (logged first when silent). Otherwise its records are dropped.
     void PopContext();
     // Keeps an idle context as the spare, or releases it (consumes the caller's reference).
     void RecycleContext(VErrorContext* context);

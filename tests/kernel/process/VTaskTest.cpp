@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <future>
@@ -9,6 +10,7 @@
 
 #include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorTaskContext.h"
 #include "kernel/platform/XPosixThread.h"
 #include "kernel/process/VTask.h"
@@ -105,6 +107,23 @@ TEST(VTask, RunKillWaitForDeath)
     task->Kill();
     EXPECT_EQ(task->GetState(), VTask::kStateDead);
     EXPECT_EQ(task->GetTimeOfDeath(), death);
+}
+
+TEST(VTask, ThreadThatCannotStartLeavesTheTaskDeadWithAnError)
+{
+    StErrorContextInstaller installer;
+    std::atomic<bool> ran{false};
+    // No system gives a thread 64 TiB of stack.
+    auto task = VRefPtr<VTask>::Adopt(new VTask(size_t(1) << 46, kTaskStylePreemptive, [&] { ran = true; }));
+    EXPECT_FALSE(task->Run());
+    EXPECT_EQ(task->GetState(), VTask::kStateDead);
+    EXPECT_EQ(task->GetRefCount(), 1);
+    EXPECT_EQ(VTaskMgr::Get()->GetRunningTaskCount(), 0u);
+    EXPECT_FALSE(ran.load());
+    VError error = installer.GetLastError();
+    EXPECT_EQ(ComponentOf(error), MakeOsType("POSX"));
+    EXPECT_TRUE(NumberOf(error) == EAGAIN || NumberOf(error) == ENOMEM || NumberOf(error) == EINVAL) << NumberOf(error);
+    EXPECT_FALSE(task->Run());
 }
 
 TEST(VTask, RunFunctionReturningEndsTheTask)

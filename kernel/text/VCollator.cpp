@@ -280,6 +280,9 @@ int VCollator::Compare(const UniChar* a, int32_t aLength, const UniChar* b, int3
 
 bool VCollator::Equal(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical) const
 {
+    // Identical units collate equal under any rules.
+    if (aLength == bLength && std::memcmp(a, b, size_t(aLength) * sizeof(UniChar)) == 0)
+        return true;
     if (fAsciiShortcut) {
         const int answer = _EqualShortcut(a, aLength, b, bLength, diacritical);
         if (answer >= 0)

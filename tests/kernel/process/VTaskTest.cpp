@@ -308,6 +308,31 @@ TEST(VTask, NameAndProperties)
     EXPECT_EQ(bag->GetRefCount(), 1);
 }
 
+TEST(VTaskMgr, ReinitialisationGivesTheThreadANewMainTask)
+{
+    VTaskMgr* manager = VTaskMgr::Get();
+    VRefPtr<VTask> old(manager->GetMainTask());
+    ASSERT_TRUE(old);
+    ASSERT_EQ(VTask::GetCurrent(), old.Get());
+
+    VTaskMgr::DeInit();
+    EXPECT_FALSE(manager->IsInitialized());
+    EXPECT_EQ(manager->GetMainTask(), nullptr);
+    EXPECT_EQ(VTask::GetCurrent(), nullptr);
+    EXPECT_EQ(old->GetState(), VTask::kStateDead);
+    // Before the task manager exists a positive sleep returns at once (an hour otherwise).
+    VTask::Sleep(3600 * 1000);
+
+    ASSERT_TRUE(VTaskMgr::Init(nullptr));
+    VTask* fresh = VTask::GetCurrent();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, old.Get());
+    EXPECT_EQ(fresh, manager->GetMainTask());
+    EXPECT_NE(fresh->GetID(), old->GetID());
+    EXPECT_EQ(fresh->GetState(), VTask::kStateRunning);
+    EXPECT_EQ(fresh->GetLastError(), VError(0));
+}
+
 TEST(XPosixThread, ThreadNamesAreCutOnCharacterBoundaries)
 {
     struct Row {

@@ -17,6 +17,10 @@ namespace {
 
 using test::StEnvVar;
 
+// The string members use the process language, read once: pin it to the root rules before
+// main runs, whatever the machine's locale, and give the variable back at exit.
+const StEnvVar gRootLanguage("LC_ALL", "C");
+
 std::string Show(const VString& text)
 {
     std::string out;

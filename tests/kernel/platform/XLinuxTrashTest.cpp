@@ -166,6 +166,26 @@ TEST(XLinuxTrash, MissingItemFailsWithoutLeavingInfo)
     EXPECT_EQ(NamesIn(temp / "trash/files"), std::set<std::string>{});
 }
 
+TEST(XLinuxTrash, NeverCopiesAcrossDevices)
+{
+    // A trash on another file system: the rename fails with EXDEV and the item stays put.
+    StTempFolder temp;
+    struct stat shm;
+    if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == LinkStat(temp.Path()).st_dev)
+        GTEST_SKIP() << "no second file system (/dev/shm) to put a trash on";
+    StEnvVar tmpdir("TMPDIR", "/dev/shm");
+    StTempFolder otherDevice;
+    MakeFolder(temp / "item");
+    WriteFile(temp / "item/f", "stays");
+    std::string name;
+
+    EXPECT_EQ(XLinuxTrash::MoveInto(temp / "item", otherDevice / "trash", "/item", &name), MakePosixError(EXDEV));
+
+    EXPECT_EQ(ReadFile(temp / "item/f"), "stays");
+    EXPECT_EQ(NamesIn(otherDevice / "trash/info"), std::set<std::string>{});
+    EXPECT_EQ(NamesIn(otherDevice / "trash/files"), std::set<std::string>{});
+}
+
 TEST(XLinuxTrash, VolumeTrashChoice)
 {
     const std::string uid = std::to_string(::geteuid());

@@ -3,6 +3,7 @@
 
 #include "kernel/platform/XLinuxFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -242,24 +243,64 @@ bool XLinuxFile::IsWritable(const char* path)
     return ::access(path, W_OK) == 0;
 }
 
+namespace {
+
+VError CopyEntry(const char* source, const char* destination, const struct stat& st)
+{
+    if (S_ISLNK(st.st_mode))
+        return CopyLink(source, destination, st);
+    if (!S_ISREG(st.st_mode))
+        return XLinuxFile::ErrorFromErrno(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return CopyRegularFile(source, destination, st);
+}
+
+// The copy is made under a free name in the destination's folder and renamed over the old entry
+// only once complete: a copy that fails half-way (unreadable source, full disk) loses nothing.
+VError ReplaceWithCopy(const char* source, const char* destination, const struct stat& st)
+{
+    std::string dest(destination);
+    size_t slash = dest.rfind('/');
+    std::string prefix = dest.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".~qzcopy-"
+        + std::to_string(::getpid()) + "-";
+    static std::atomic<unsigned> sCounter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temporary = prefix + std::to_string(sCounter.fetch_add(1, std::memory_order_relaxed));
+        VError result = CopyEntry(source, temporary.c_str(), st);
+        if (result == MakePosixError(EEXIST))
+            continue; // a leftover of that name: try the next one
+        if (result)
+            return result;
+        if (::rename(temporary.c_str(), destination) != 0) {
+            int error = errno;
+            ::unlink(temporary.c_str());
+            return XLinuxFile::ErrorFromErrno(error);
+        }
+        return VE_OK;
+    }
+    return XLinuxFile::ErrorFromErrno(EEXIST);
+}
+
+} // namespace
+
 VError XLinuxFile::CopyFile(const char* source, const char* destination, bool replace)
 {
     struct stat st;
     if (::lstat(source, &st) != 0)
         return ErrorFromErrno(errno);
-    if (replace) {
-        // Another spelling of the source (or a hard link to it) must not be removed: the copy
-        // would then have nothing left to read.
-        struct stat existing;
-        if (::lstat(destination, &existing) == 0 && existing.st_dev == st.st_dev && existing.st_ino == st.st_ino)
-            return ErrorFromErrno(EINVAL);
-        (void)::unlink(destination); // whatever stays makes the exclusive creation below fail
-    }
-    if (S_ISLNK(st.st_mode))
-        return CopyLink(source, destination, st);
-    if (!S_ISREG(st.st_mode))
-        return ErrorFromErrno(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    return CopyRegularFile(source, destination, st);
+    struct stat existing;
+    if (!replace || ::lstat(destination, &existing) != 0)
+        return CopyEntry(source, destination, st); // exclusive creation: EEXIST when it exists
+    // Another spelling of the source, or the file a source link points to, would be gone before
+    // the copy could read it: refuse.
+    if (existing.st_dev == st.st_dev && existing.st_ino == st.st_ino)
+        return ErrorFromErrno(EINVAL);
+    struct stat followed;
+    if (S_ISLNK(st.st_mode) && ::stat(source, &followed) == 0 && existing.st_dev == followed.st_dev
+        && existing.st_ino == followed.st_ino)
+        return ErrorFromErrno(EINVAL);
+    if (S_ISDIR(existing.st_mode))
+        return ErrorFromErrno(EEXIST); // a file never replaces a folder
+    return ReplaceWithCopy(source, destination, st);
 }
 
 VError XLinuxFile::Open(const char* path, int access, unsigned options, int* outDescriptor)

@@ -49,9 +49,10 @@ public:
 
     // Copies one file: a regular file's data (reflink, in-kernel copy or read/write, holes kept),
     // extended attributes, owner (root only), mode and times; a symbolic link as a link. Fails
-    // with EEXIST when destination exists, unless replace is true, which unlinks it first (its
-    // result ignored) -- except when destination is the source file itself, which fails with
-    // EINVAL before anything is removed. A failed copy removes the destination it created.
+    // with EEXIST when destination exists, unless replace is true: the copy is then made under a
+    // temporary name beside destination and renamed over it, so that a failed copy leaves the old
+    // entry in place. Replacing refuses (EINVAL) a destination that is the source file itself or
+    // the file a source link points to, and (EEXIST) a folder. A failed copy removes what it created.
     static VError CopyFile(const char* source, const char* destination, bool replace);
 
     // Opens path (close-on-exec) and takes the lock of the access mode without waiting: a file

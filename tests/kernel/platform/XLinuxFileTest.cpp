@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <grp.h>
 #include <string>
@@ -205,6 +206,36 @@ TEST_F(XLinuxFileTest, ReplacingCopyNeverRemovesItsOwnSource)
         EXPECT_EQ(XLinuxFile::CopyFile(P("source").c_str(), P(spelling).c_str(), true), Posix(EINVAL));
         EXPECT_EQ(ReadFile(P("source")), "only copy");
     }
+}
+
+TEST_F(XLinuxFileTest, FailedReplacingCopyKeepsTheDestination)
+{
+    ASSERT_EQ(::mkdir(P("folder").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(P("fifo").c_str(), 0644), 0);
+    WriteFile(P("target"), "only copy");
+    ASSERT_EQ(::symlink("target", P("link").c_str()), 0);
+    WriteFile(P("dest"), "old");
+    struct Row {
+        const char* source;
+        const char* dest;
+        VError expected;
+    };
+    const Row rows[] = {
+        {"folder", "dest", Posix(EISDIR)},
+        {"fifo", "dest", Posix(EINVAL)},
+        // Copying a link over its own target would leave a link to itself.
+        {"link", "target", Posix(EINVAL)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.source);
+        EXPECT_EQ(XLinuxFile::CopyFile(P(row.source).c_str(), P(row.dest).c_str(), true), row.expected);
+    }
+    EXPECT_EQ(ReadFile(P("dest")), "old");
+    EXPECT_EQ(ReadFile(P("target")), "only copy");
+    EXPECT_TRUE(S_ISREG(LStat(P("target")).st_mode));
+    // Nothing temporary is left beside the destination.
+    auto entries = std::filesystem::directory_iterator(fTemp.Path());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 5);
 }
 
 TEST_F(XLinuxFileTest, CopyErrors)

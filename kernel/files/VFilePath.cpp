@@ -266,6 +266,8 @@ bool VFilePath::GetParent(VFilePath& out) const
 {
     out = *this;
     out.ToParent();
+    if (!out.fIsValid)
+        out.Clear(); // an invalid path would otherwise come back unchanged
     return out.fIsValid;
 }
 
@@ -273,6 +275,8 @@ bool VFilePath::GetFolder(VFilePath& out) const
 {
     out = *this;
     out.ToFolder();
+    if (!out.fIsValid)
+        out.Clear();
     return out.fIsValid;
 }
 

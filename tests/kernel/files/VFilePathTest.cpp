@@ -255,6 +255,12 @@ TEST(VFilePathTest, EditingLeavesInvalidPathsAlone)
     EXPECT_FALSE(path.IsValid());
     EXPECT_EQ(path.GetDepth(), 0);
     EXPECT_FALSE(path.HasParent());
+    VFilePath out = Path("/junk/");
+    EXPECT_FALSE(path.GetParent(out));
+    EXPECT_TRUE(out.IsEmpty());
+    out = Path("/junk/");
+    EXPECT_FALSE(path.GetFolder(out));
+    EXPECT_TRUE(out.IsEmpty());
 }
 
 TEST(VFilePathTest, SubItems)

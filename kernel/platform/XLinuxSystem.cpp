@@ -81,7 +81,8 @@ bool XLinuxSystem::GetExecutablePath(std::string& path)
 
 bool XLinuxSystem::GetHomeDirectory(std::string& path)
 {
-    if (const char* home = std::getenv("HOME"); home && *home) {
+    // A relative HOME names no folder: the password database answers instead.
+    if (const char* home = std::getenv("HOME"); home && *home == '/') {
         path = home;
         return true;
     }

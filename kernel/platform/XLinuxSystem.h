@@ -19,7 +19,7 @@ public:
     // Full path of the running executable (/proc/self/exe, symbolic links resolved).
     static bool GetExecutablePath(std::string& path);
 
-    // $HOME when set and non-empty, else the password database's home of the real user.
+    // $HOME when it is a full path, else the password database's home of the real user.
     static bool GetHomeDirectory(std::string& path);
 };
 

@@ -169,6 +169,12 @@ TEST(XLinuxSystem, HomeDirectoryPrefersHome)
         EXPECT_FALSE(home.empty());
         EXPECT_EQ(home[0], '/');
     }
+    {
+        // Nor is a relative one: registered as the home folder, it would fail start-up.
+        test::StEnvVar homeVar("HOME", std::string("relative/home"));
+        ASSERT_TRUE(XLinuxSystem::GetHomeDirectory(home));
+        EXPECT_EQ(home[0], '/');
+    }
 }
 
 TEST(VProcessForTests, TheTestProgramHasAProcessAndAMainTask)

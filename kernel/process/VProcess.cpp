@@ -55,11 +55,11 @@ public:
     }
 
     // The definitions themselves are not interpreted yet; a file that cannot be opened fails
-    // (the open's error stays on the task's context).
+    // (the open's error stays on the task's context). A bundle may ship the file as a link.
     bool LoadDefinitions(const VFile& file)
     {
         VFileDesc* desc = nullptr;
-        if (file.Open(FileAccess::Read, &desc) != VE_OK)
+        if (file.Open(FileAccess::Read, &desc, FileOpenOptions::kFollowLink) != VE_OK)
             return false;
         delete desc;
         return true;

@@ -288,6 +288,12 @@ TEST_F(UpdaterProgram, ResourcesOfTheBundleDuringStartUp)
     test::WriteFile(resources + "/fileSystems.json", "{}\n");
     EXPECT_EQ(Run(args, out, err), 2) << "with a readable fileSystems.json";
 
+    ASSERT_EQ(::rename((resources + "/fileSystems.json").c_str(), (resources + "/real.json").c_str()), 0);
+    ASSERT_EQ(::symlink("real.json", (resources + "/fileSystems.json").c_str()), 0);
+    EXPECT_EQ(Run(args, out, err), 2) << "with fileSystems.json as a link";
+    ASSERT_EQ(::unlink((resources + "/fileSystems.json").c_str()), 0);
+    ASSERT_EQ(::rename((resources + "/real.json").c_str(), (resources + "/fileSystems.json").c_str()), 0);
+
     if (::geteuid() == 0)
         GTEST_SKIP() << "root reads any file: an unreadable fileSystems.json cannot be made";
     ASSERT_EQ(::chmod((resources + "/fileSystems.json").c_str(), 0), 0);

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 #include "kernel/platform/XLinuxFolder.h"
 #include "tests/kernel/platform/FolderTestSupport.h"
@@ -203,6 +204,42 @@ TEST(XLinuxTreeCopy, HardLinksWithinTheTreeStayLinked)
     struct stat d = LinkStat(dst + "/d");
     EXPECT_EQ(d.st_nlink, 1u);
     EXPECT_NE(d.st_ino, LinkStat(temp / "outside").st_ino);
+}
+
+TEST(XLinuxTreeCopy, DeepTreesAndHardLinksAcrossBranches)
+{
+    // The first copy of a linked file sits deep in one branch; the other names are met after the
+    // walk climbed back out of it, so the recorded path must still name the copy.
+    StTempFolder temp;
+    const std::string src = temp / "src";
+    MakeFolder(src);
+    std::string deep = src;
+    std::string relative;
+    std::vector<std::string> readOnly;
+    for (int level = 0; level < 60; ++level) {
+        deep += "/d" + std::to_string(level);
+        relative += "d" + std::to_string(level) + "/";
+        MakeFolder(deep);
+        if (level % 7 == 0)
+            readOnly.push_back(deep);
+    }
+    WriteFile(deep + "/first", "linked", 0644);
+    for (const std::string& folder : readOnly)
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    MakeFolder(src + "/z");
+    ASSERT_EQ(::link((deep + "/first").c_str(), (src + "/z/second").c_str()), 0);
+    ASSERT_EQ(::link((deep + "/first").c_str(), (src + "/third").c_str()), 0);
+
+    ASSERT_EQ(CopyTree(src, temp / "dst"), VE_OK);
+
+    const std::string copy = temp / "dst/" + relative + "first";
+    EXPECT_EQ(ReadFile(copy), "linked");
+    EXPECT_EQ(LinkStat(copy).st_nlink, 3u);
+    EXPECT_EQ(LinkStat(temp / "dst/z/second").st_ino, LinkStat(copy).st_ino);
+    EXPECT_EQ(LinkStat(temp / "dst/third").st_ino, LinkStat(copy).st_ino);
+    EXPECT_EQ(LinkStat(temp / "dst/d0").st_mode & 07777, 0555u);
+    EXPECT_EQ(LinkStat(temp / "dst/d0/d1").st_mode & 07777, 0755u);
+    EXPECT_EQ(TreeOf(temp / "dst").size(), TreeOf(src).size());
 }
 
 TEST(XLinuxTreeCopy, CopiesUserExtendedAttributes)

@@ -11,7 +11,7 @@ template <int N> class VStr : public VString {
     static_assert(N > 0);
 
 public:
-    VStr() : VString(fBuffer, N) {}
+    VStr() : VString(InlineBufferTag{}, fBuffer, N) {}
     VStr(const char* text) : VStr() { AppendCString(text); }
     VStr(const UniChar* text) : VStr() { FromString(VString(text)); }
     VStr(const VString& other) : VStr() { FromString(other); }

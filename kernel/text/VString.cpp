@@ -109,7 +109,7 @@ VString::VString()
 {
 }
 
-VString::VString(UniChar* inlineBuffer, int32_t inlineCapacity)
+VString::VString(InlineBufferTag, UniChar* inlineBuffer, int32_t inlineCapacity)
     : fString(inlineBuffer)
     , fMaxLength(inlineCapacity)
     , fInlineCapacity(inlineCapacity)
@@ -716,7 +716,7 @@ void VString::Insert(const VString& text, int32_t pos)
 
 void VString::Insert(UniChar unit, int32_t pos)
 {
-    Replace(VString(static_cast<const UniChar*>(&unit), 1), pos, 0);
+    Replace(VString(&unit, 1), pos, 0);
 }
 
 void VString::Remove(int32_t pos, int32_t count)
@@ -979,7 +979,7 @@ bool VString::GetSubStrings(const VString& separator, std::vector<VString>& out,
 
 void VString::Join(const std::vector<VString>& pieces, UniChar separator)
 {
-    Join(pieces, VString(static_cast<const UniChar*>(&separator), 1));
+    Join(pieces, VString(&separator, 1));
 }
 
 void VString::Join(const std::vector<VString>& pieces, const VString& separator)

@@ -192,8 +192,10 @@ public:
     void DebugDump(VString& out) const override;
 
 protected:
-    // For VStr<N>: inlineBuffer holds inlineCapacity + 1 code units.
-    VString(UniChar* inlineBuffer, int32_t inlineCapacity);
+    // For VStr<N>: inlineBuffer holds inlineCapacity + 1 code units. The tag keeps this
+    // constructor from being picked for VString(const UniChar*, int32_t) with a non-const pointer.
+    struct InlineBufferTag {};
+    VString(InlineBufferTag, UniChar* inlineBuffer, int32_t inlineCapacity);
     void _CopyFrom(const VString& other);
     void _MoveFrom(VString&& other) noexcept;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "kernel/base/VRefPtr.h"
 #include "kernel/text/VString.h"
 #include "kernel/values/VBagArray.h"
 #include "kernel/values/VBoolean.h"
@@ -300,7 +301,9 @@ bool VValueBag::UnionClone(const VValueBag* other)
     for (int32_t n = 0; n < names; ++n) {
         StPackedDictionaryKey name = other->fElements->GetNthKey(size_t(n));
         const VBagArray* array = other->fElements->GetNthSlot(size_t(n)).fArray;
-        for (int32_t pos = 1; pos <= array->GetCount(); ++pos) {
+        // The count is taken once: both bags may hold the same array, which then grows here.
+        int32_t bags = array->GetCount();
+        for (int32_t pos = 1; pos <= bags; ++pos) {
             VValueBag* clone = array->GetNth(pos)->Clone();
             AddElement(name, clone);
             clone->Release();
@@ -313,6 +316,8 @@ void VValueBag::Override(const VValueBag* other)
 {
     if (!other || other == this)
         return;
+    // other may live only through one of the element lists replaced below.
+    VRefPtr<const VValueBag> keepAlive(other);
     int32_t count = other->GetAttributesCount();
     for (int32_t n = 0; n < count; ++n)
         SetAttribute(other->fAttributes.GetNthKey(size_t(n)), *other->fAttributes.GetNthValue(size_t(n)));

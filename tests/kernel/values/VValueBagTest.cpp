@@ -202,6 +202,29 @@ TEST(VValueBag, OverrideReplacesElementLists)
     EXPECT_EQ(old1->GetRefCount(), 1);
 }
 
+TEST(VValueBag, UnionCloneOfABagSharingAnElementArrayEnds)
+{
+    VValueBag target, other;
+    VRefPtr<VBagArray> shared = VRefPtr<VBagArray>::Adopt(new VBagArray);
+    shared->AddTail(NewBag().Get());
+    target.SetElements("x", shared.Get());
+    other.SetElements("x", shared.Get());
+    EXPECT_TRUE(target.UnionClone(&other));
+    EXPECT_EQ(shared->GetCount(), 2);
+}
+
+TEST(VValueBag, OverrideByABagOwnedByOneOfItsReplacedLists)
+{
+    BagRef root = NewBag();
+    VValueBag* child = new VValueBag;
+    child->SetLong("c", 2);
+    child->AddElement("a", NewBag().Get());
+    root->AddElement("a", child);
+    child->Release();  // root's list is now its only owner
+    root->Override(root->GetUniqueElement("a"));
+    EXPECT_EQ(Xml(*root, "r", false), "<r c=\"2\">\n<a/></r>");
+}
+
 TEST(VValueBag, ElementLists)
 {
     VValueBag bag;

@@ -1,5 +1,6 @@
 #include "kernel/files/VFolder.h"
 
+#include <cerrno>
 #include <new>
 
 #include "kernel/base/VErrorCodes.h"
@@ -205,7 +206,7 @@ VError VFolder::CopyTo(const VFolder& destParent, const VString& name, VFolder**
             copied = platform == VE_OK;
             // The tree copy removes what it made; a folder still there after EEXIST was made by
             // someone else meanwhile and is not ours to delete.
-            if (!copied && platform != MakePosixError(17 /* EEXIST */) && dest->Exists())
+            if (!copied && platform != MakePosixError(EEXIST) && dest->Exists())
                 result = dest->Delete(true);
         }
     }

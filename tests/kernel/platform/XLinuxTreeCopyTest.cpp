@@ -229,8 +229,23 @@ TEST(XLinuxTreeCopy, DeepTreesAndHardLinksAcrossBranches)
     MakeFolder(src + "/z");
     ASSERT_EQ(::link((deep + "/first").c_str(), (src + "/z/second").c_str()), 0);
     ASSERT_EQ(::link((deep + "/first").c_str(), (src + "/third").c_str()), 0);
+    // Sibling branches, each holding a file linked from the root: whichever name comes first in
+    // the listing, some copies are recorded after the walk left another branch.
+    for (int i = 0; i < 10; ++i) {
+        const std::string n = std::to_string(i);
+        MakeFolder(src + "/s" + n);
+        WriteFile(src + "/s" + n + "/f", "sibling " + n);
+        ASSERT_EQ(::link((src + "/s" + n + "/f").c_str(), (src + "/l" + n).c_str()), 0);
+    }
 
     ASSERT_EQ(CopyTree(src, temp / "dst"), VE_OK);
+
+    for (int i = 0; i < 10; ++i) {
+        const std::string n = std::to_string(i);
+        SCOPED_TRACE(n);
+        EXPECT_EQ(ReadFile(temp / "dst/l" + n), "sibling " + n);
+        EXPECT_EQ(LinkStat(temp / "dst/l" + n).st_ino, LinkStat(temp / "dst/s" + n + "/f").st_ino);
+    }
 
     const std::string copy = temp / "dst/" + relative + "first";
     EXPECT_EQ(ReadFile(copy), "linked");

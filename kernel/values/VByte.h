@@ -2,46 +2,17 @@
 
 #include <cstdint>
 
-#include "kernel/values/VValueSingle.h"
+#include "kernel/values/VIntegerValue.h"
 
 namespace nuvo {
 
-// An 8-bit signed integer value. Wider integers and reals saturate at the type's limits when
-// converted into it (reals are truncated toward zero, NaN gives 0). Pointer form: 1 byte.
-// Not thread-safe.
-class VByte : public VValueSingle {
+// An 8-bit signed integer value; pointer form: 1 byte.
+// Conversions saturate (see VIntegerValue). Not thread-safe.
+class VByte : public Private::VIntegerValue<int8_t, ValueKind::Byte> {
 public:
-    VByte() = default;
-    explicit VByte(int8_t value) : fValue(value) {}
+    using VIntegerValue::VIntegerValue;
 
-    int8_t Get() const { return fValue; }
-    void Set(int8_t value) { fValue = value; SetNull(false); }
-
-    ValueKind GetValueKind() const override { return ValueKind::Byte; }
     [[nodiscard]] VByte* Clone() const override { return new VByte(*this); }
-    void Clear() override { Set(0); }
-
-    void GetString(VString& out) const override;
-    void FromString(const VString& text) override;
-
-    bool GetBoolean() const override { return fValue != 0; }
-    int32_t GetLong() const override { return fValue; }
-    int64_t GetLong8() const override { return fValue; }
-    double GetReal() const override { return fValue; }
-    void FromBoolean(bool value) override { Set(value ? 1 : 0); }
-    void FromLong(int32_t value) override;
-    void FromLong8(int64_t value) override;
-    void FromReal(double value) override;
-    void FromValue(const VValueSingle& other) override;
-
-    size_t GetSpace() const override { return sizeof(int8_t); }
-    void* WriteToPtr(void* data) const override;
-    const void* LoadFromPtr(const void* data) override;
-
-    void DebugDump(VString& out) const override;
-
-private:
-    int8_t fValue = 0;
 };
 
 } // namespace nuvo

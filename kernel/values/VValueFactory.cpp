@@ -80,6 +80,8 @@ bool VValueFactory::IsKnown(ValueKind kind)
 void VValueFactory::Register(ValueKind kind, Creator creator, size_t fixedSpace, StoredSpace storedSpace)
 {
     assert(size_t(kind) < kMaxKinds && creator && (fixedSpace > 0 || storedSpace));
+    if (size_t(kind) >= kMaxKinds)
+        return;
     Table()[size_t(kind)] = {creator, fixedSpace, storedSpace};
 }
 

@@ -135,6 +135,9 @@ TEST(VNumberValues, FromStringReadsTheText)
         {ValueKind::Long8, "9000000000", "9000000000"},
         {ValueKind::Word, "-300", "-300"},
         {ValueKind::Byte, "300", "127"},
+        {ValueKind::Word, "40000", "32767"},
+        {ValueKind::Long, "3000000000", "2147483647"},
+        {ValueKind::Long, "-3000000000", "-2147483648"},
         {ValueKind::Real, "2.5", "2.5"},
         {ValueKind::Boolean, "true", "true"},
         {ValueKind::Boolean, "TRUE", "true"},
@@ -145,6 +148,9 @@ TEST(VNumberValues, FromStringReadsTheText)
         auto value = Make(row.kind);
         value->FromString(VString(row.text));
         EXPECT_EQ(TextOf(*value), row.expected);
+        auto converted = Make(row.kind);  // a text attribute read into this kind
+        converted->FromValue(VString(row.text));
+        EXPECT_EQ(TextOf(*converted), row.expected);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "kernel/platform/XLinuxDataCopier.h"
+#include "kernel/platform/XLinuxErrno.h"
 
 namespace nuvo {
 
@@ -168,7 +169,7 @@ VError CopyRegularFile(const char* source, const char* destination, const struct
 
 VError XLinuxFile::ErrorFromErrno(int savedErrno)
 {
-    return MakePosixError(savedErrno != 0 ? savedErrno : EIO);
+    return XLinuxErrnoToError(savedErrno);
 }
 
 bool XLinuxFile::Exists(const char* path)

@@ -107,9 +107,11 @@ void VTask::ExecuteMessagesWithTimeout(int32_t milliseconds, bool)
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         return;
     }
+    // The count is read before the state: a Kill that lands in between has already bumped the
+    // count, and the futex wait below then returns at once instead of sleeping the whole time.
+    int32_t seen = task->fWakeCount.load(std::memory_order_acquire);
     if (task->IsDying())
         return;
-    int32_t seen = task->fWakeCount.load(std::memory_order_acquire);
     int64_t deadline = MonotonicMilliseconds() + milliseconds;
     for (;;) {
         int32_t remaining = RemainingMilliseconds(deadline);

@@ -158,6 +158,18 @@ TEST(VTask, KillWakesAMessageWait)
     EXPECT_TRUE(task->WaitForDeath(kLongWait));
 }
 
+// A Kill between the wait's dying check and its reading of the wake count used to be lost, and
+// the task slept the whole timeout. The window is narrow: repeat the kill that races the start.
+TEST(VTask, KillRacingTheStartOfAMessageWaitIsNotLost)
+{
+    for (int round = 0; round < 200; ++round) {
+        auto task = MakeTask([] { VTask::ExecuteMessagesWithTimeout(3600 * 1000); });
+        ASSERT_TRUE(task->Run());
+        task->Kill();
+        ASSERT_TRUE(task->WaitForDeath(kLongWait)) << "round " << round;
+    }
+}
+
 TEST(VTask, WakeUpEndsAWaitWithoutKilling)
 {
     std::atomic<int> phase{0};

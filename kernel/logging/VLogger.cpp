@@ -1,7 +1,9 @@
 #include "kernel/logging/VLogger.h"
 
 #include <algorithm>
+#include <new>
 
+#include "kernel/base/VRefPtr.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/logging/ILogListener.h"
 #include "kernel/logging/ILoggerBagKeys.h"
@@ -58,18 +60,24 @@ void ILogger::LogErrorIfNecessary(const VErrorBase* error)
     if (!logger)
         return;
 
-    VValueBag* bag = new VValueBag;
-    error->SaveToBag(*bag);
-    bag->SetLong(ILoggerBagKeys::level, int32_t(EML_Error));
-    VString description;
-    error->GetErrorDescription(description);
-    bag->SetString(ILoggerBagKeys::message, description);
-    if (OsType component = ComponentOf(error->GetError()); component != 0)
-        bag->SetLong(ILoggerBagKeys::component_signature, int32_t(component));
-    SetSource(*bag);
+    // Called from the error hook while a record is being pushed: running out of memory here
+    // loses the log line, never the push.
+    VRefPtr<VValueBag> bag;
+    try {
+        bag = VRefPtr<VValueBag>::Adopt(new VValueBag);
+        error->SaveToBag(*bag);
+        bag->SetLong(ILoggerBagKeys::level, int32_t(EML_Error));
+        VString description;
+        error->GetErrorDescription(description);
+        bag->SetString(ILoggerBagKeys::message, description);
+        if (OsType component = ComponentOf(error->GetError()); component != 0)
+            bag->SetLong(ILoggerBagKeys::component_signature, int32_t(component));
+        SetSource(*bag);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     // No call chain is recorded on this platform, so there is no "stack_crawl".
-    logger->LogBag(bag);
-    bag->Release();
+    logger->LogBag(bag.Get());
 }
 
 VLogger::VLogger() = default;
@@ -119,10 +127,15 @@ void VLogger::LogBag(const VValueBag* bag)
     if (!ShouldLog(EMessageLevel(level)))
         return;
 
-    std::vector<const VValueBag*> batch{bag};
     fListenerLock.Lock();
-    for (ILogListener* listener : fListeners)
-        listener->Put(batch);
+    for (ILogListener* listener : fListeners) {
+        // A listener that runs out of memory loses this message; the lock must still be let go
+        // and the caller (often the error hook, in the middle of a push) must not see it.
+        try {
+            listener->Put({bag});
+        } catch (const std::bad_alloc&) {
+        }
+    }
     fListenerLock.Unlock();
 }
 
@@ -130,16 +143,20 @@ void VLogger::LogMessage(EMessageLevel level, const VString& message, const VStr
 {
     if (!ShouldLog(level))
         return;
-    VValueBag* bag = new VValueBag;
-    if (!source.IsEmpty())
-        bag->SetString(ILoggerBagKeys::source, source);
-    else
-        SetSource(*bag);
-    if (level != EML_Information)
-        bag->SetLong(ILoggerBagKeys::level, int32_t(level));
-    bag->SetString(ILoggerBagKeys::message, message);
-    LogBag(bag);
-    bag->Release();
+    VRefPtr<VValueBag> bag;
+    try {
+        bag = VRefPtr<VValueBag>::Adopt(new VValueBag);
+        if (!source.IsEmpty())
+            bag->SetString(ILoggerBagKeys::source, source);
+        else
+            SetSource(*bag);
+        if (level != EML_Information)
+            bag->SetLong(ILoggerBagKeys::level, int32_t(level));
+        bag->SetString(ILoggerBagKeys::message, message);
+    } catch (const std::bad_alloc&) {
+        return; // logging never fails its caller
+    }
+    LogBag(bag.Get());
 }
 
 void VLogger::Flush() {}

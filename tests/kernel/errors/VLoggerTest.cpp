@@ -1,10 +1,17 @@
+#include <atomic>
+#include <memory>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "kernel/base/VRefPtr.h"
+#include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorBase.h"
+#include "kernel/errors/VErrorContext.h"
 #include "kernel/logging/ILogListener.h"
 #include "kernel/logging/ILoggerBagKeys.h"
 #include "kernel/logging/VLogger.h"
@@ -180,6 +187,48 @@ TEST(VLogger, ErrorRecordsTakeTheirSourceFromTheTaskProperties)
     ILogger::LogErrorIfNecessary(nullptr);
     ASSERT_EQ(log.Count(), 1u);
     EXPECT_EQ(log.Messages()[0].componentSignature, 0);
+}
+
+// Runs out of memory in its first Put; fails to write in the later ones and reports it.
+class VTroubledListener : public ILogListener {
+public:
+    void Put(const std::vector<const VValueBag*>&) override
+    {
+        if (++fPuts == 1)
+            throw std::bad_alloc();
+        _ThrowError(MakeVError(MakeOsType("UPQZ"), 99));
+    }
+    std::atomic<int> fPuts{0};
+};
+
+TEST(VLogger, ListenerFailuresNeitherEscapeNorReenterTheErrorHook)
+{
+    const VError one = MakeVError(MakeOsType("UPQZ"), 1), two = MakeVError(MakeOsType("UPQZ"), 2);
+    VLogger* logger = VProcess::Get()->GetLogger();
+    test::StLogCapture log;
+    auto troubled = VRefPtr<VTroubledListener>::Adopt(new VTroubledListener);
+    ASSERT_TRUE(logger->AddLogListener(troubled.Get()));
+    StErrorContextInstaller installer;
+    EXPECT_NO_THROW(_ThrowError(one));
+    // The listener's own record is pushed while two is in the hook: kept, but not logged again.
+    _ThrowError(two);
+    logger->RemoveLogListener(troubled.Get());
+    EXPECT_EQ(troubled->fPuts.load(), 2);
+    EXPECT_EQ(log.Codes(), (std::vector<VError>{one, two}));
+    std::vector<VError> kept;
+    for (const VRefPtr<VErrorBase>& record : installer.GetContext()->GetErrorStack())
+        kept.push_back(record->GetError());
+    EXPECT_EQ(kept, (std::vector<VError>{one, two, MakeVError(MakeOsType("UPQZ"), 99)}));
+
+    // The listener lock was let go: another thread can log.
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([logger, done] {
+        logger->LogMessage(EML_Error, VString("from elsewhere"), VString("t"));
+        *done = true;
+    }).detach();
+    for (int spin = 0; spin < 20000 && !*done; ++spin)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(done->load());
 }
 
 } // namespace

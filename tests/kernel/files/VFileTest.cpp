@@ -286,6 +286,10 @@ TEST_F(VFileTest, DescriptorReadsAndWritesSequentially)
     EXPECT_EQ(read, 2u);
     EXPECT_EQ(desc->GetDataAtPos(buffer, 4, 4), VE_STREAM_EOF);
     EXPECT_EQ(errors.GetLastError(), VE_STREAM_EOF);
+    // Past the end: the gap reads as zeros; then the size cuts it back.
+    EXPECT_EQ(desc->PutDataAtPos("z", 1, 9), VE_OK);
+    EXPECT_EQ(desc->GetDataAtPos(buffer, 4, 6), VE_OK);
+    EXPECT_EQ(std::string(buffer, 4), std::string(3, '\0') + "z");
     EXPECT_EQ(desc->SetSize(2), VE_OK);
     EXPECT_EQ(desc->Flush(), VE_OK);
     EXPECT_EQ(desc->Close(), VE_OK);
@@ -332,23 +336,23 @@ TEST_F(VFileTest, StreamThroughItsBuffer)
     EXPECT_EQ(stream.GetData(extra, 4, &read), VE_STREAM_EOF);
     EXPECT_EQ(std::string(extra, read), data.substr(99998));
 
+    EXPECT_EQ(stream.Close(), VE_OK);
+
+    // Writing over the middle of a file after moving the position.
+    WriteFile(P("text"), "0123456789");
+    VFileStream writer(MakeFile(P("text")).Get());
+    ASSERT_EQ(writer.OpenWriting(), VE_OK);
+    ASSERT_EQ(writer.PutData("ab", 2), VE_OK);
+    ASSERT_EQ(writer.SetPos(7), VE_OK);
+    ASSERT_EQ(writer.PutData("XYZW", 4), VE_OK);
+    EXPECT_EQ(writer.GetPos(), 11);
+    EXPECT_EQ(writer.Flush(), VE_OK);
+    EXPECT_EQ(ReadFile(P("text")), "ab23456XYZW");
+
     StErrorContextInstaller errors;
     VFileStream orphan(nullptr);
     EXPECT_EQ(orphan.OpenReading(), VE_STREAM_NO_FILE);
     EXPECT_EQ(errors.GetLastError(), VE_STREAM_NO_FILE);
-}
-
-TEST_F(VFileTest, StreamOverwritesAtItsPosition)
-{
-    WriteFile(P("text"), "0123456789");
-    VFileStream stream(MakeFile(P("text")).Get());
-    ASSERT_EQ(stream.OpenWriting(), VE_OK);
-    ASSERT_EQ(stream.PutData("ab", 2), VE_OK);
-    ASSERT_EQ(stream.SetPos(7), VE_OK);
-    ASSERT_EQ(stream.PutData("XYZW", 4), VE_OK);
-    EXPECT_EQ(stream.GetPos(), 11);
-    EXPECT_EQ(stream.Flush(), VE_OK);
-    EXPECT_EQ(ReadFile(P("text")), "ab23456XYZW");
 }
 
 TEST_F(VFileTest, PermissionErrorsForAnUnprivilegedUser)

@@ -23,14 +23,12 @@ TEST(StPackedDictionaryKey, HashValuesComputedByHand)
     const Row rows[] = {
         {"empty", "", 0},
         {"a", "a", 354},  // 1 * 257 + 97
-        {"ab", "ab", (2u * 257 + 'a') * 257 + 'b'},
         {"e acute in UTF-8", "\xC3\xA9", (2u * 257 + 0xC3) * 257 + 0xA9},
         // 16 bytes 0xFF: the last length hashed byte by byte; wraps modulo 2^32.
         {"16 bytes 0xFF", std::string(16, '\xFF'), 432576512u},
         // 17 bytes: "abcdefgh" then "jklmnopq"; the middle 'i' is not hashed.
         {"17 bytes", "abcdefghijklmnopq", 95214241u},
         {"17 bytes, other middle byte", "abcdefghXjklmnopq", 95214241u},
-        {"message", "message", 3109882092u},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -43,24 +41,30 @@ TEST(StPackedDictionaryKey, HashValuesComputedByHand)
     EXPECT_NE(StPackedDictionaryKey::GetHashCode("abcdefghijklmnopr", 17), 95214241u);
 }
 
-TEST(StPackedDictionaryKey, LiteralKeysPointAtTheLiteral)
+TEST(StPackedDictionaryKey, LiteralKeysPointAtTheLiteralOthersOwnACopy)
 {
-    static const char kName[] = "component_signature";
+    static const char kName[] = "task_name";
     static constexpr StPackedDictionaryKey kStatic{"level"};
     static_assert(kStatic.GetHash() == (((((5u * 257 + 'l') * 257 + 'e') * 257 + 'v') * 257 + 'e') * 257 + 'l'));
+    StPackedDictionaryKey literal(kName);
+    EXPECT_EQ(literal.GetKey(), kName);
+    EXPECT_FALSE(literal.OwnsBuffer());
+    EXPECT_EQ(StPackedDictionaryKey(literal).GetKey(), kName);
 
-    StPackedDictionaryKey key(kName);
-    EXPECT_EQ(key.GetKey(), kName);
-    EXPECT_FALSE(key.OwnsBuffer());
-    EXPECT_EQ(key.GetKeyLength(), 19u);
+    auto* original = new StPackedDictionaryKey(VString("task_name"));
+    StPackedDictionaryKey copy(*original);
+    StPackedDictionaryKey assigned;
+    assigned = *original;
+    EXPECT_NE(copy.GetKey(), original->GetKey());
+    delete original;
+    StPackedDictionaryKey moved(std::move(copy));
+    EXPECT_EQ(BytesOf(moved), "task_name");
+    EXPECT_EQ(BytesOf(assigned), "task_name");
+    EXPECT_EQ(moved.GetHash(), literal.GetHash());
 
-    StPackedDictionaryKey copy(key);
-    EXPECT_EQ(copy.GetKey(), kName);
-
-    StPackedDictionaryKey owned("level", 5);
-    EXPECT_TRUE(owned.OwnsBuffer());
-    EXPECT_NE(owned.GetKey(), kStatic.GetKey());
-    EXPECT_TRUE(owned == kStatic);
+    EXPECT_TRUE(StPackedDictionaryKey("level", 5) == kStatic);
+    EXPECT_FALSE(StPackedDictionaryKey("Level") == kStatic);
+    EXPECT_FALSE(StPackedDictionaryKey("levels") == kStatic);
 }
 
 TEST(StPackedDictionaryKey, TextIsConvertedToUtf8)
@@ -73,7 +77,6 @@ TEST(StPackedDictionaryKey, TextIsConvertedToUtf8)
     const Row rows[] = {
         {"ascii", VString("p1"), "p1"},
         {"e acute", VString(u"caf\u00E9"), "caf\xC3\xA9"},
-        {"euro sign", VString(u"\u20AC"), "\xE2\x82\xAC"},
         {"surrogate pair", VString(u"\U0001F600"), "\xF0\x9F\x98\x80"},
         {"unpaired high surrogate", VString(u"a\xD800" "b", 3), "a\xEF\xBF\xBD" "b"},
         {"unpaired low surrogate at end", VString(u"a\xDC00", 2), "a\xEF\xBF\xBD"},
@@ -100,15 +103,14 @@ TEST(StPackedDictionaryKey, MoreThan255BytesGivesTheEmptyKey)
         VString text;
         size_t expectedLength;
     };
-    const std::u16string eAcute127(127, u'\u00E9');
-    const std::u16string eAcute128(128, u'\u00E9');
+    const std::u16string eAcute(127, u'\u00E9'), euro(85, u'\u20AC');
     const Row rows[] = {
         {"255 ascii", VString(std::string(255, 'k').c_str()), 255},
         {"256 ascii", VString(std::string(256, 'k').c_str()), 0},
-        {"127 two-byte chars and one ascii = 255 bytes", VString((eAcute127 + u"k").c_str()), 255},
-        {"128 two-byte chars = 256 bytes", VString(eAcute128.c_str()), 0},
-        {"85 three-byte chars = 255 bytes", VString(std::u16string(85, u'\u20AC').c_str()), 255},
-        {"85 three-byte chars and one ascii", VString((std::u16string(85, u'\u20AC') + u"k").c_str()), 0},
+        {"127 two-byte chars and one ascii = 255 bytes", VString((eAcute + u"k").c_str()), 255},
+        {"128 two-byte chars = 256 bytes", VString((eAcute + u"\u00E9").c_str()), 0},
+        {"85 three-byte chars = 255 bytes", VString(euro.c_str()), 255},
+        {"85 three-byte chars and one ascii", VString((euro + u"k").c_str()), 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -125,28 +127,6 @@ TEST(StPackedDictionaryKey, MoreThan255BytesGivesTheEmptyKey)
     EXPECT_TRUE(StPackedDictionaryKey(wide256.c_str()).IsEmpty());
 }
 
-TEST(StPackedDictionaryKey, CopiesOwnTheirBytes)
-{
-    auto* original = new StPackedDictionaryKey(VString("task_name"));
-    StPackedDictionaryKey copy(*original);
-    StPackedDictionaryKey assigned;
-    assigned = *original;
-    EXPECT_NE(copy.GetKey(), original->GetKey());
-    delete original;
-    EXPECT_EQ(BytesOf(copy), "task_name");
-    EXPECT_EQ(BytesOf(assigned), "task_name");
-    StPackedDictionaryKey moved(std::move(copy));
-    EXPECT_EQ(BytesOf(moved), "task_name");
-    EXPECT_EQ(moved.GetHash(), StPackedDictionaryKey("task_name").GetHash());
-}
-
-TEST(StPackedDictionaryKey, ComparisonIsCaseSensitive)
-{
-    EXPECT_FALSE(StPackedDictionaryKey("Path") == StPackedDictionaryKey("path"));
-    EXPECT_FALSE(StPackedDictionaryKey("path") == StPackedDictionaryKey("paths"));
-    EXPECT_TRUE(StPackedDictionaryKey("path") == StPackedDictionaryKey(VString("path")));
-}
-
 TEST(StPackedDictionaryKey, BytesDecodeToString)
 {
     struct Row {
@@ -155,7 +135,6 @@ TEST(StPackedDictionaryKey, BytesDecodeToString)
         std::u16string expected;
     };
     const Row rows[] = {
-        {"ascii", "srcPath", u"srcPath"},
         {"two, three and four bytes", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u00E9\u20AC\U0001F600"},
         {"lone continuation byte", "a\x80" "b", u"a\uFFFDb"},
         {"truncated sequence", "a\xE2\x82", u"a\uFFFD"},

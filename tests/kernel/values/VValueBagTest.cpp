@@ -7,10 +7,8 @@
 #include "kernel/values/StBagKeyNoDefault.h"
 #include "kernel/values/StBagKeyWithDefault.h"
 #include "kernel/values/VBagArray.h"
-#include "kernel/values/VBoolean.h"
 #include "kernel/values/VLong.h"
 #include "kernel/values/VLong8.h"
-#include "kernel/values/VReal.h"
 #include "kernel/values/VValueBag.h"
 
 namespace nuvo {
@@ -36,80 +34,42 @@ std::string Xml(const VValueBag& bag, const char* name, bool indented)
     return to_string(out);
 }
 
-TEST(VValueBag, IsEmpty)
-{
-    VValueBag bag;
-    EXPECT_TRUE(bag.IsEmpty());
-    BagRef child = NewBag();
-    bag.AddElement("child", child.Get());
-    EXPECT_FALSE(bag.IsEmpty());
-    EXPECT_EQ(child->GetRefCount(), 2);
-    bag.RemoveElements("child");
-    EXPECT_TRUE(bag.IsEmpty());
-    EXPECT_EQ(child->GetRefCount(), 1);
-    bag.SetLong("n", 1);
-    EXPECT_FALSE(bag.IsEmpty());
-    bag.RemoveAttribute("n");
-    EXPECT_TRUE(bag.IsEmpty());
-}
-
 TEST(VValueBag, TypedGettersConvertAndReportAbsence)
 {
     VValueBag bag;
+    EXPECT_TRUE(bag.IsEmpty());
     bag.SetString("n", VString("42"));
     bag.SetLong8("big", int64_t(1) << 40);
     bag.SetBool("flag", true);
     bag.SetReal("r", -2.5);
 
     int32_t number = -1;
-    EXPECT_TRUE(bag.GetLong("n", number));
-    EXPECT_EQ(number, 42);
-    int64_t big = 0;
-    EXPECT_TRUE(bag.GetLong8("big", big));
-    EXPECT_EQ(big, int64_t(1) << 40);
-    EXPECT_TRUE(bag.GetLong("big", number));
-    EXPECT_EQ(number, INT32_MAX);
+    EXPECT_TRUE(bag.GetLong("n", number) && number == 42);
+    EXPECT_TRUE(bag.GetLong("big", number) && number == INT32_MAX);
+    EXPECT_TRUE(bag.GetLong("r", number) && number == -2);
     bool flag = false;
-    EXPECT_TRUE(bag.GetBool("flag", flag));
-    EXPECT_TRUE(flag);
-    double real = 0;
-    EXPECT_TRUE(bag.GetReal("r", real));
-    EXPECT_EQ(real, -2.5);
-    EXPECT_TRUE(bag.GetLong("r", number));
-    EXPECT_EQ(number, -2);
-    EXPECT_EQ(Attr(bag, "r"), "-2.5");
-    EXPECT_EQ(Attr(bag, "flag"), "true");
-
+    EXPECT_TRUE(bag.GetBool("flag", flag) && flag);
     number = 7;
     EXPECT_FALSE(bag.GetLong("missing", number));
     EXPECT_EQ(number, 7);
     EXPECT_EQ(bag.GetAttribute("missing"), nullptr);
     EXPECT_FALSE(bag.AttributeExists("N"));
-}
 
-TEST(VValueBag, AttributeIteration)
-{
-    VValueBag bag;
-    bag.SetString("message", VString("hello"));
-    bag.SetLong("level", 4);
-    bag.SetString(VString(u"\u00E9"), VString("accent"));
-    bag.SetLong("level", 6);
-
-    ASSERT_EQ(bag.GetAttributesCount(), 3);
-    const char16_t* names[] = {u"message", u"level", u"\u00E9"};
-    const char* values[] = {"hello", "6", "accent"};
-    for (int32_t pos = 1; pos <= 3; ++pos) {
+    const char* names[] = {"n", "big", "flag", "r"};
+    const char* values[] = {"42", "1099511627776", "true", "-2.5"};
+    ASSERT_EQ(bag.GetAttributesCount(), 4);
+    for (int32_t pos = 1; pos <= 4; ++pos) {
         SCOPED_TRACE(pos);
         VString name, text;
-        const VValueSingle* value = bag.GetNthAttribute(pos, &name);
-        ASSERT_NE(value, nullptr);
-        EXPECT_TRUE(name == VString(names[pos - 1]));
-        value->GetString(text);
+        bag.GetNthAttribute(pos, &name)->GetString(text);
+        EXPECT_EQ(to_string(name), names[pos - 1]);
         EXPECT_EQ(to_string(text), values[pos - 1]);
     }
     EXPECT_EQ(bag.GetNthAttribute(0, nullptr), nullptr);
-    EXPECT_EQ(bag.GetNthAttribute(4, nullptr), nullptr);
-    EXPECT_EQ(bag.GetAttribute("level")->GetValueKind(), ValueKind::Long);
+    EXPECT_EQ(bag.GetNthAttribute(5, nullptr), nullptr);
+    bag.AppendToCData(VString("Hello, "));
+    bag.AppendToCData(VString("world"));
+    EXPECT_EQ(Attr(bag, VValueBag::CDataAttributeName), "Hello, world");
 }
 
 TEST(VValueBag, TypedKeys)
@@ -121,21 +81,50 @@ TEST(VValueBag, TypedKeys)
     VValueBag bag;
     VError code = 0;
     EXPECT_FALSE(kErrorCode.Get(bag, code));
-    EXPECT_EQ(kLevel.Get(bag), 4);
     EXPECT_EQ(kLevel.Get(nullptr), 4);
     EXPECT_EQ(to_string(kTaskName.Get(bag)), "main");
-
     const VError updaterError = MakeVError(kComponentUpdater, -13);
     kErrorCode.Set(bag, updaterError);
-    ASSERT_TRUE(kErrorCode.Get(bag, code));
-    EXPECT_EQ(code, updaterError);
+    EXPECT_TRUE(kErrorCode.Get(bag, code) && code == updaterError);
     EXPECT_EQ(bag.GetAttribute(kErrorCode)->GetValueKind(), ValueKind::Long8);
-
     bag.SetString("level", VString("7"));
     EXPECT_EQ(kLevel.Get(bag), 7);
-    kTaskName.Set(&bag, VString("Logger"));
-    EXPECT_EQ(Attr(bag, "task_name"), "Logger");
-    EXPECT_TRUE(kTaskName.HasAttribute(bag));
+}
+
+TEST(VValueBag, ElementListsRetainTheirBags)
+{
+    VValueBag bag;
+    BagRef a = NewBag(), b = NewBag(), c = NewBag();
+    bag.AddElement("first", a.Get());
+    EXPECT_FALSE(bag.IsEmpty());
+    bag.AddElement("second", b.Get());
+    bag.AddElement("first", c.Get());
+    bag.AddElement("first", nullptr);
+
+    ASSERT_EQ(bag.GetElementNamesCount(), 2);
+    VString name;
+    ASSERT_EQ(bag.GetNthElementName(1, &name)->GetCount(), 2);
+    EXPECT_EQ(to_string(name), "first");
+    EXPECT_EQ(bag.GetElements("first")->GetNth(2), c.Get());
+    EXPECT_EQ(bag.GetNthElementName(3, &name), nullptr);
+    EXPECT_EQ(bag.GetUniqueElement("first"), a.Get());
+    EXPECT_EQ(bag.GetUniqueElement("none"), nullptr);
+
+    bag.ReplaceElement("first", b.Get());
+    EXPECT_EQ(bag.GetElements("first")->GetCount(), 1);
+    EXPECT_EQ(a->GetRefCount(), 1);
+    EXPECT_EQ(b->GetRefCount(), 3);
+
+    VRefPtr<VBagArray> replacement = VRefPtr<VBagArray>::Adopt(new VBagArray);
+    replacement->AddTail(c.Get());
+    bag.SetElements("second", replacement.Get());
+    EXPECT_EQ(replacement->GetRefCount(), 2);
+    EXPECT_EQ(b->GetRefCount(), 2);
+    bag.SetElements("second", nullptr);
+    EXPECT_EQ(replacement->GetRefCount(), 1);
+    bag.RemoveElements("first");
+    EXPECT_EQ(b->GetRefCount(), 1);
+    EXPECT_TRUE(bag.IsEmpty());
 }
 
 TEST(VValueBag, UnionCloneLetsTheOtherBagWin)
@@ -152,24 +141,15 @@ TEST(VValueBag, UnionCloneLetsTheOtherBagWin)
     BagRef otherChild = NewBag();
     otherChild->SetString("name", VString("from other"));
     other.AddElement("item", otherChild.Get());
-    other.AddElement("extra", otherChild.Get());
 
     EXPECT_TRUE(target.UnionClone(&other));
     EXPECT_EQ(Attr(target, "p1"), "x");
     EXPECT_EQ(Attr(target, "p2"), "2");
     EXPECT_EQ(Attr(target, "mine"), "kept");
-    EXPECT_EQ(target.GetAttributesCount(), 3);
-
     VBagArray* items = target.GetElements("item");
-    ASSERT_NE(items, nullptr);
     ASSERT_EQ(items->GetCount(), 2);
     EXPECT_EQ(items->GetNth(1), ownChild.Get());
     EXPECT_NE(items->GetNth(2), otherChild.Get());  // a copy
-    EXPECT_EQ(Attr(*items->GetNth(2), "name"), "from other");
-    ASSERT_NE(target.GetElements("extra"), nullptr);
-    EXPECT_EQ(target.GetElements("extra")->GetCount(), 1);
-
-    otherChild->SetString("name", VString("changed later"));
     EXPECT_EQ(Attr(*items->GetNth(2), "name"), "from other");
 
     EXPECT_TRUE(target.UnionClone(nullptr));
@@ -178,13 +158,24 @@ TEST(VValueBag, UnionCloneLetsTheOtherBagWin)
     EXPECT_EQ(target.GetAttributesCount(), 3);
 }
 
+TEST(VValueBag, UnionCloneOfABagSharingAnElementArrayEnds)
+{
+    VValueBag target, other;
+    VRefPtr<VBagArray> shared = VRefPtr<VBagArray>::Adopt(new VBagArray);
+    shared->AddTail(NewBag().Get());
+    target.SetElements("x", shared.Get());
+    other.SetElements("x", shared.Get());
+    EXPECT_TRUE(target.UnionClone(&other));
+    EXPECT_EQ(shared->GetCount(), 2);
+}
+
 TEST(VValueBag, OverrideReplacesElementLists)
 {
     VValueBag target;
     target.SetString("a", VString("old"));
-    BagRef old1 = NewBag(), old2 = NewBag(), keep = NewBag();
+    BagRef old1 = NewBag(), keep = NewBag();
     target.AddElement("list", old1.Get());
-    target.AddElement("list", old2.Get());
+    target.AddElement("list", NewBag().Get());
     target.AddElement("other", keep.Get());
 
     VValueBag source;
@@ -202,17 +193,6 @@ TEST(VValueBag, OverrideReplacesElementLists)
     EXPECT_EQ(old1->GetRefCount(), 1);
 }
 
-TEST(VValueBag, UnionCloneOfABagSharingAnElementArrayEnds)
-{
-    VValueBag target, other;
-    VRefPtr<VBagArray> shared = VRefPtr<VBagArray>::Adopt(new VBagArray);
-    shared->AddTail(NewBag().Get());
-    target.SetElements("x", shared.Get());
-    other.SetElements("x", shared.Get());
-    EXPECT_TRUE(target.UnionClone(&other));
-    EXPECT_EQ(shared->GetCount(), 2);
-}
-
 TEST(VValueBag, OverrideByABagOwnedByOneOfItsReplacedLists)
 {
     BagRef root = NewBag();
@@ -225,46 +205,6 @@ TEST(VValueBag, OverrideByABagOwnedByOneOfItsReplacedLists)
     EXPECT_EQ(Xml(*root, "r", false), "<r c=\"2\">\n<a/></r>");
 }
 
-TEST(VValueBag, ElementLists)
-{
-    VValueBag bag;
-    BagRef a = NewBag(), b = NewBag(), c = NewBag();
-    bag.AddElement("first", a.Get());
-    bag.AddElement("second", b.Get());
-    bag.AddElement("first", c.Get());
-    bag.AddElement("first", nullptr);
-
-    ASSERT_EQ(bag.GetElementNamesCount(), 2);
-    VString name;
-    VBagArray* array = bag.GetNthElementName(1, &name);
-    EXPECT_EQ(to_string(name), "first");
-    ASSERT_NE(array, nullptr);
-    EXPECT_EQ(array->GetCount(), 2);
-    EXPECT_EQ(array->GetNth(2), c.Get());
-    array = bag.GetNthElementName(2, &name);
-    EXPECT_EQ(to_string(name), "second");
-    EXPECT_EQ(bag.GetNthElementName(3, &name), nullptr);
-    EXPECT_EQ(bag.GetUniqueElement("first"), a.Get());
-    EXPECT_EQ(bag.GetUniqueElement("none"), nullptr);
-
-    bag.ReplaceElement("first", b.Get());
-    EXPECT_EQ(bag.GetElements("first")->GetCount(), 1);
-    EXPECT_EQ(bag.GetUniqueElement("first"), b.Get());
-    EXPECT_EQ(a->GetRefCount(), 1);
-    EXPECT_EQ(b->GetRefCount(), 3);
-
-    VRefPtr<VBagArray> replacement = VRefPtr<VBagArray>::Adopt(new VBagArray);
-    replacement->AddTail(c.Get());
-    bag.SetElements("second", replacement.Get());
-    EXPECT_EQ(replacement->GetRefCount(), 2);
-    EXPECT_EQ(bag.GetElements("second"), replacement.Get());
-    EXPECT_EQ(b->GetRefCount(), 2);
-    bag.SetElements("second", nullptr);
-    EXPECT_EQ(bag.GetElements("second"), nullptr);
-    EXPECT_EQ(replacement->GetRefCount(), 1);
-    EXPECT_EQ(bag.GetElementNamesCount(), 1);
-}
-
 TEST(VValueBag, CopiesAreDeep)
 {
     VValueBag original;
@@ -272,7 +212,6 @@ TEST(VValueBag, CopiesAreDeep)
     original.SetString("grow", VString("a"));
     original.SetString("grow", VString("a longer text"));  // dirty dictionary
     BagRef child = NewBag();
-    child->SetLong("depth", 1);
     BagRef grandchild = NewBag();
     grandchild->SetLong("depth", 2);
     child->AddElement("inner", grandchild.Get());
@@ -288,135 +227,63 @@ TEST(VValueBag, CopiesAreDeep)
         EXPECT_EQ(Attr(*bag, "grow"), "a longer text");
         EXPECT_EQ(Attr(*bag, "gone"), "<absent>");
         const VValueBag* copiedChild = bag->GetUniqueElement("child");
-        ASSERT_NE(copiedChild, nullptr);
-        EXPECT_NE(copiedChild, child.Get());
+        ASSERT_TRUE(copiedChild && copiedChild != child.Get());
         const VValueBag* copiedGrandchild = copiedChild->GetUniqueElement("inner");
-        ASSERT_NE(copiedGrandchild, nullptr);
-        EXPECT_NE(copiedGrandchild, grandchild.Get());
+        ASSERT_TRUE(copiedGrandchild && copiedGrandchild != grandchild.Get());
         EXPECT_EQ(Attr(*copiedGrandchild, "depth"), "2");
     }
-    grandchild->SetLong("depth", 3);
     copy.SetString("s", VString("changed"));
-    EXPECT_EQ(Attr(*clone->GetUniqueElement("child")->GetUniqueElement("inner"), "depth"), "2");
     EXPECT_EQ(Attr(original, "s"), "text");
     EXPECT_EQ(child->GetRefCount(), 2);  // the test and the original's array only
 }
 
-TEST(VValueBag, AppendToCData)
-{
-    VValueBag bag;
-    bag.AppendToCData(VString("Hello, "));
-    bag.AppendToCData(VString("world"));
-    VString text;
-    ASSERT_TRUE(bag.GetCData(text));
-    EXPECT_EQ(to_string(text), "Hello, world");
-    EXPECT_EQ(bag.GetAttributesCount(), 1);
-}
-
 TEST(VValueBag, DumpXmlAttributes)
 {
-    struct Row {
-        const char* name;
-        void (*fill)(VValueBag&);
-        const char* expected;
-    };
-    const Row rows[] = {
-        {"three attributes, one line",
-         [](VValueBag& b) {
-             b.SetString("a", VString("1"));
-             b.SetString("b", VString("two"));
-             b.SetString("c", VString(""));
-         },
-         "<e a=\"1\" b=\"two\" c=\"\"/>"},
-        {"the five entities",
-         [](VValueBag& b) { b.SetString("v", VString("a&b<c>d\"e'f")); },
-         "<e v=\"a&amp;b&lt;c&gt;d&quot;e&apos;f\"/>"},
-        {"control characters copied unchanged",
-         [](VValueBag& b) { b.SetString("v", VString(u"\t\n\r\x01\x1F\u00E9", 6)); },
-         "<e v=\"\t\n\r\x01\x1F\xC3\xA9\"/>"},
-        {"booleans and numbers",
-         [](VValueBag& b) {
-             b.SetBool("yes", true);
-             b.SetBool("no", false);
-             b.SetLong("n", -5);
-             b.SetLong8("big", 5000000000);
-             b.SetReal("r", 2.5);
-         },
-         "<e yes=\"true\" no=\"false\" n=\"-5\" big=\"5000000000\" r=\"2.5\"/>"},
-        {"internal names left out",
-         [](VValueBag& b) {
-             b.SetString("____objectunic", VString("1"));
-             b.SetString("kept", VString("k"));
-             b.SetString("____property_name_in_jsarray", VString("2"));
-         },
-         "<e kept=\"k\"/>"},
-        {"no attributes", [](VValueBag&) {}, "<e/>"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        VValueBag bag;
-        row.fill(bag);
-        EXPECT_EQ(Xml(bag, "e", false), row.expected);
-        EXPECT_EQ(Xml(bag, "e", true), row.expected);
-    }
+    VValueBag bag;
+    EXPECT_EQ(Xml(bag, "e", true), "<e/>");
+    bag.SetElements("none", VRefPtr<VBagArray>::Adopt(new VBagArray).Get());  // no element bag
+    bag.SetString("a", VString("1"));
+    bag.SetString("____objectunic", VString("1"));
+    bag.SetString("c", VString(""));
+    bag.SetString("v", VString(u"a&b<c>d\"e'f\t\n\x01\u00E9"));
+    bag.SetString("____property_name_in_jsarray", VString("2"));
+    bag.SetBool("no", false);
+    bag.SetLong8("big", 5000000000);
+    bag.SetReal("r", 2.5);
+    const char* expected =
+        "<e a=\"1\" c=\"\" v=\"a&amp;b&lt;c&gt;d&quot;e&apos;f\t\n\x01\xC3\xA9\" no=\"false\" big=\"5000000000\" r=\"2.5\"/>";
+    EXPECT_EQ(Xml(bag, "e", false), expected);
+    EXPECT_EQ(Xml(bag, "e", true), expected);
 }
 
-TEST(VValueBag, DumpXmlNestedElements)
+TEST(VValueBag, DumpXmlNestedElementsAndCharacterData)
 {
     VValueBag root;
     root.SetLong("a", 1);
-    BagRef first = NewBag();
+    BagRef first = NewBag(), second = NewBag();
     first->SetLong("x", 2);
-    BagRef second = NewBag();
     second->SetLong("x", 3);
-    BagRef leaf = NewBag();
-    second->AddElement("g", leaf.Get());
+    second->AddElement("g", NewBag().Get());
     root.AddElement("child", first.Get());
     root.AddElement("child", second.Get());
-    BagRef other = NewBag();
-    root.AddElement("other", other.Get());
-
+    root.AddElement("other", NewBag().Get());
     EXPECT_EQ(Xml(root, "root", true),
-              "<root a=\"1\">\n"
-              "\t<child x=\"2\"/>\n"
-              "\t<child x=\"3\">\n"
-              "\t\t<g/>\n"
-              "\t</child>\n"
-              "\t<other/>\n"
-              "</root>");
+              "<root a=\"1\">\n\t<child x=\"2\"/>\n\t<child x=\"3\">\n\t\t<g/>\n\t</child>\n\t<other/>\n</root>");
     EXPECT_EQ(Xml(root, "root", false),
-              "<root a=\"1\">\n"
-              "<child x=\"2\"/>\n"
-              "<child x=\"3\">\n"
-              "<g/></child>\n"
-              "<other/></root>");
-
+              "<root a=\"1\">\n<child x=\"2\"/>\n<child x=\"3\">\n<g/></child>\n<other/></root>");
     VString out("prefix:");
-    root.DumpXML(out, VString("r"), false);
-    EXPECT_EQ(to_string(out).substr(0, 15), "prefix:<r a=\"1\"");
-}
+    first->DumpXML(out, VString("r"), false);
+    EXPECT_EQ(to_string(out), "prefix:<r x=\"2\"/>");
 
-TEST(VValueBag, DumpXmlEmptyElementListWritesNoChildren)
-{
-    VValueBag bag;
-    VRefPtr<VBagArray> empty = VRefPtr<VBagArray>::Adopt(new VBagArray);
-    bag.SetElements("none", empty.Get());
-    EXPECT_EQ(Xml(bag, "e", true), "<e/>");
-}
-
-TEST(VValueBag, DumpXmlCharacterData)
-{
+    // Text content goes into CDATA sections ("]]>" split across two), with no line break after.
     VValueBag text;
     text.SetString("lang", VString("en"));
     text.AppendToCData(VString("a]]>b & <c>"));
-    EXPECT_EQ(Xml(text, "t", false), "<t lang=\"en\"><![CDATA[a]]]]><![CDATA[>b & <c>]]></t>");
     EXPECT_EQ(Xml(text, "t", true), "<t lang=\"en\"><![CDATA[a]]]]><![CDATA[>b & <c>]]></t>");
-
-    VValueBag parent;
-    BagRef child = NewBag();
-    parent.AddElement("c", child.Get());
-    parent.SetCData(VString("]]>"));
-    EXPECT_EQ(Xml(parent, "p", true), "<p>\n\t<c/><![CDATA[]]]]><![CDATA[>]]></p>");
+    first->SetCData(VString("]]>"));
+    EXPECT_EQ(Xml(*first, "p", true), "<p x=\"2\"><![CDATA[]]]]><![CDATA[>]]></p>");
+    second->SetCData(VString("t"));
+    EXPECT_EQ(Xml(*second, "p", true), "<p x=\"3\">\n\t<g/><![CDATA[t]]></p>");
 }
 
 TEST(VValueBag, DumpXmlIndentationStopsAt100Tabs)

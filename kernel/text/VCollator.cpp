@@ -105,12 +105,6 @@ std::string VCollator::GetProcessLanguage()
     return language;
 }
 
-const VCollator& VCollator::GetDefault()
-{
-    static const VCollator& collator = GetForLanguage(GetProcessLanguage());
-    return collator;
-}
-
 const VCollator& VCollator::GetForLanguage(const std::string& localeId)
 {
     CollatorCache& cache = Cache();
@@ -211,6 +205,7 @@ void VCollator::_BuildAsciiShortcut()
     fAsciiCaseFold = true;
     for (UniChar c = u'A'; c <= u'Z'; ++c)
         fAsciiCaseFold = fAsciiCaseFold && fRank[c] == fRank[FoldAsciiCase(c)];
+    fPrintableAsciiEqual = fAsciiCaseFold;
 }
 
 bool VCollator::_IsShortcutText(const UniChar* text, int32_t length) const
@@ -278,8 +273,11 @@ int VCollator::Compare(const UniChar* a, int32_t aLength, const UniChar* b, int3
     return CompareWithICU(a, aLength, b, bLength, diacritical);
 }
 
-bool VCollator::Equal(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical) const
+bool VCollator::_EqualSlow(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength, bool diacritical,
+                           bool nonAscii) const
 {
+    if (nonAscii) // ICU skips an identical start by itself
+        return CompareWithICU(a, aLength, b, bLength, diacritical) == 0;
     // Identical units collate equal under any rules.
     if (aLength == bLength && std::memcmp(a, b, size_t(aLength) * sizeof(UniChar)) == 0)
         return true;
@@ -291,31 +289,6 @@ bool VCollator::Equal(const UniChar* a, int32_t aLength, const UniChar* b, int32
     return CompareWithICU(a, aLength, b, bLength, diacritical) == 0;
 }
 
-namespace {
-
-constexpr uint64_t kLanes(uint16_t value)
-{
-    return uint64_t(value) * 0x0001000100010001ULL;
-}
-
-// Four code units at once: true when every one is printable ASCII (0x20-0x7E).
-inline bool ArePrintableAscii(uint64_t units)
-{
-    return (units & kLanes(0xFF80)) == 0
-        && ((units + kLanes(0x60)) & kLanes(0x80)) == kLanes(0x80) // each >= 0x20
-        && ((units + kLanes(0x01)) & kLanes(0x80)) == 0;           // none is 0x7F
-}
-
-// Maps A-Z to a-z in four printable ASCII units.
-inline uint64_t FoldAsciiLanes(uint64_t units)
-{
-    const uint64_t atLeastA = units + kLanes(0x80 - 'A');
-    const uint64_t aboveZ = units + kLanes(0x80 - 'Z' - 1);
-    return units | (((atLeastA & ~aboveZ) & kLanes(0x80)) >> 2);
-}
-
-} // namespace
-
 // 1 equal, 0 different, -1 when the texts are not all shortcut text and ICU must answer.
 int VCollator::_EqualShortcut(const UniChar* a, int32_t aLength, const UniChar* b, int32_t bLength,
                               bool diacritical) const
@@ -325,21 +298,6 @@ int VCollator::_EqualShortcut(const UniChar* a, int32_t aLength, const UniChar* 
         return _IsShortcutText(a, aLength) && _IsShortcutText(b, bLength) ? 0 : -1;
     int32_t i = 0;
     bool different = false;
-    if (fAsciiCaseFold) {
-        for (; i + 4 <= aLength; i += 4) {
-            uint64_t x;
-            uint64_t y;
-            std::memcpy(&x, a + i, sizeof(x));
-            std::memcpy(&y, b + i, sizeof(y));
-            if (!ArePrintableAscii(x) || !ArePrintableAscii(y))
-                break; // the unit loop below sorts it out
-            if (x != y && (diacritical || FoldAsciiLanes(x) != FoldAsciiLanes(y))) {
-                different = true;
-                i += 4;
-                break;
-            }
-        }
-    }
     for (; i < aLength && !different; ++i) {
         const UniChar x = a[i];
         const UniChar y = b[i];

@@ -141,11 +141,18 @@ VString::VString(UniChar* buffer, int32_t length, size_t bufferSizeInBytes)
         return;
     }
     const size_t units = bufferSizeInBytes / sizeof(UniChar);
-    fMaxLength = units == 0 ? 0 : int32_t(std::min<size_t>(units - 1, INT32_MAX));
+    if (units == 0) {
+        // No room even for the terminator: never written, like a view.
+        assert(length == 0);
+        fFlags |= kFlagReadOnlyView;
+        fLength = 0;
+        fMaxLength = 0;
+        return;
+    }
+    fMaxLength = int32_t(std::min<size_t>(units - 1, INT32_MAX));
     assert(length <= fMaxLength);
     fLength = std::min(length, fMaxLength);
-    if (units > 0)
-        fString[fLength] = 0;
+    fString[fLength] = 0;
 }
 
 VString::VString(const UniChar* text)

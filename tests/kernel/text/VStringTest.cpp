@@ -142,6 +142,23 @@ TEST(VStringConstruction, ForeignBufferKeepsReceivingCopiesThatFit)
     EXPECT_EQ(MakeText(40), s);
 }
 
+TEST(VStringConstruction, ForeignBufferWithoutRoomForTheTerminatorIsNeverWritten)
+{
+    UniChar buffer[2] = {u'#', u'#'};
+    for (size_t bytes : {size_t(0), size_t(1)}) {
+        SCOPED_TRACE(bytes);
+        VString s(buffer, 0, bytes);
+        EXPECT_TRUE(s.IsEmpty());
+        EXPECT_FALSE(s.Validate(0));
+        s.Truncate(0);
+        s.FromUniString(u"", 0);
+        EXPECT_EQ(u'#', buffer[0]);
+        s.AppendUniChar(u'x');
+        EXPECT_EQ(VString(u"x"), s);
+        EXPECT_EQ(u'#', buffer[0]);
+    }
+}
+
 TEST(VStringConstruction, LiteralViewIsCopiedOnFirstWrite)
 {
     // A view of unknown size: even a write that would fit must not touch the viewed units.

@@ -14,7 +14,7 @@ bool VToUnicodeConverter::ConvertString(const void* source, size_t sourceBytes, 
     const int32_t oldLength = inOutString.GetLength();
     // One unit per source byte (plus one) covers every built-in decoding in a single step; the
     // cap keeps the length an int32_t, and the recursion below picks up what did not fit.
-    const size_t maxRoom = size_t(INT32_MAX - 8) - size_t(oldLength);
+    const size_t maxRoom = oldLength < INT32_MAX - 8 ? size_t(INT32_MAX - 8 - oldLength) : 0;
     const size_t room = std::min(sourceBytes + 1, maxRoom);
     UniChar* units = room > 0 ? inOutString.GetCPointerForWrite(oldLength + int32_t(room)) : nullptr;
     if (units == nullptr) {

@@ -132,24 +132,14 @@ TEST(VStringPrintf, StandardOutputIsCutAt1023BytesButObjectTextsAreNot)
 TEST(VStringPrintf, FormatBeyond1023BytesIsDropped)
 {
     VString tail("tail");
-    struct Row {
-        const char* name;
-        std::string format;
-        std::string expected;
-    };
-    const Row rows[] = {
-        {"plain text is cut", std::string(1100, 'c'), std::string(1023, 'c')},
-        {"plain text exactly at the limit", std::string(1023, 'c'), std::string(1023, 'c')},
-        // 1016 + 8 marker bytes would need 1024: the marker and all after it are dropped.
-        {"marker that does not fit", std::string(1016, 'c') + "%S!", std::string(1016, 'c')},
-        {"conversion that does not fit", std::string(1022, 'c') + "%d%S", std::string(1022, 'c')},
-        // "%d" fits exactly; its output is then cut, and the marker after it is dropped.
-        {"conversion at the limit", std::string(1021, 'c') + "%d%S", std::string(1021, 'c') + "12"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(Printed(row.format.c_str(), 12345, &tail), Ascii(row.expected));
-    }
+    auto c = [](size_t count) { return std::string(count, 'c'); };
+    EXPECT_EQ(Printed(c(1100).c_str()), Ascii(c(1023)));
+    EXPECT_EQ(Printed(c(1023).c_str()), Ascii(c(1023)));
+    // 1016 + 8 marker bytes would need 1024: the marker and all after it are dropped.
+    EXPECT_EQ(Printed((c(1016) + "%S!").c_str(), &tail), Ascii(c(1016)));
+    EXPECT_EQ(Printed((c(1022) + "%d%S").c_str(), 12345, &tail), Ascii(c(1022)));
+    // "%d" fits exactly; its output is then cut, and the marker after it is dropped.
+    EXPECT_EQ(Printed((c(1021) + "%d%S").c_str(), 12345, &tail), Ascii(c(1021) + "12"));
 }
 
 TEST(VStringFormatBag, PlaceholdersTakeTheBagAttributes)

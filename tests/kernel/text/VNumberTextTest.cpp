@@ -71,9 +71,8 @@ TEST(VNumberText, DecimalIntegers)
         const char16_t* text;
     };
     const Row rows[] = {
-        {0, u"0"}, {7, u"7"}, {-7, u"-7"}, {10, u"10"}, {INT8_MIN, u"-128"}, {INT16_MAX, u"32767"},
-        {INT32_MAX, u"2147483647"}, {INT32_MIN, u"-2147483648"}, {INT64_MAX, u"9223372036854775807"},
-        {INT64_MIN, u"-9223372036854775808"},
+        {0, u"0"}, {7, u"7"}, {-7, u"-7"}, {10, u"10"}, {INT32_MAX, u"2147483647"}, {INT32_MIN, u"-2147483648"},
+        {INT64_MAX, u"9223372036854775807"}, {INT64_MIN, u"-9223372036854775808"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.value);
@@ -88,16 +87,13 @@ TEST(VNumberText, DecimalIntegers)
             text.AppendLong(int32_t(row.value));
             EXPECT_EQ(Units(text), u"junk" + expected);
         }
-        if (row.value == int16_t(row.value)) {
-            text.FromWord(int16_t(row.value));
-            EXPECT_EQ(Units(text), expected);
-        }
-        if (row.value == int8_t(row.value)) {
-            text.FromByte(int8_t(row.value));
-            EXPECT_EQ(Units(text), expected);
-        }
     }
     VString text("junk");
+    text.FromWord(INT16_MIN);
+    EXPECT_EQ(Units(text), u"-32768");
+    text.FromByte(INT8_MIN);
+    EXPECT_EQ(Units(text), u"-128");
+    text = "junk";
     text.AppendULong8(UINT64_MAX);
     EXPECT_EQ(Units(text), u"junk18446744073709551615");
     EXPECT_EQ(Units(ToString(18446744073709551615ULL)), u"18446744073709551615");  // FromULong8
@@ -122,10 +118,10 @@ TEST(VNumberText, RealsUseFourteenSignificantDigits)
         VString text("junk");
         text.FromReal(row.value);
         EXPECT_EQ(Units(text), row.text);
-        text = "junk";
-        text.AppendReal(row.value);
-        EXPECT_EQ(Units(text), u"junk" + std::u16string(row.text));
     }
+    VString text("junk");
+    text.AppendReal(-0.25);
+    EXPECT_EQ(Units(text), u"junk-0.25");
 }
 
 TEST(VNumberText, Hexadecimal)
@@ -175,10 +171,10 @@ TEST(VNumberText, FourCharacterCodes)
         text.FromOsType(row.code);
         EXPECT_EQ(Units(text), row.text);
         EXPECT_EQ(text.GetOsType(), row.code);
-        text = "junk";
-        text.AppendOsType(row.code);
-        EXPECT_EQ(Units(text), u"junk" + std::u16string(row.text));
     }
+    VString text("junk");
+    text.AppendOsType(0xC3A94100);
+    EXPECT_EQ(Units(text), u"junk\u00E9A");
     EXPECT_EQ(Units(VOsTypeString(MakeOsType("UPQZ"))), u"UPQZ");
     for (const char* tooLong : {"toolong", "\xC3\xA9\xC3\xA9\xC3\xA9"}) {
         VString text;

@@ -4,6 +4,7 @@
 
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/errors/ErrorBagKeys.h"
+#include "kernel/text/VOsTypeString.h"
 #include "kernel/values/VBagArray.h"
 #include "kernel/values/VValueBag.h"
 
@@ -239,10 +240,7 @@ void VErrorTaskContext::BuildErrorStack(VValueBag& bag) const
             VString text;
             error->GetErrorDescription(text);
             entry->SetString(ErrorBagKeys::message, text);
-            OsType component = ComponentOf(error->GetError());
-            const char signature[5] = {char(component >> 24), char(component >> 16), char(component >> 8),
-                                       char(component), 0};
-            entry->SetString(ErrorBagKeys::componentSignature, VString(signature));
+            entry->SetString(ErrorBagKeys::componentSignature, VOsTypeString(ComponentOf(error->GetError())));
             entry->SetLong(ErrorBagKeys::errCode, NumberOf(error->GetError()));
             bag.AddElement(ErrorBagKeys::stack_error, entry);
             entry->Release();

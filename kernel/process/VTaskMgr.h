@@ -19,7 +19,8 @@ public:
     // Creates the main task for the calling thread; true at once when already initialised. The
     // process object is not needed by this platform (tests may pass null).
     [[nodiscard]] static bool Init(VProcess* process);
-    // Forgets the main task (dead from then on) and the running tasks; GetCurrent is null after.
+    // Forgets the main task (dead from then on); GetCurrent is null after. Tasks still running
+    // keep their threads and unregister themselves when they end.
     static void DeInit();
 
     bool IsInitialized() const;

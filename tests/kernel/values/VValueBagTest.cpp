@@ -127,14 +127,10 @@ TEST(VValueBag, ElementListsRetainTheirBags)
     EXPECT_TRUE(bag.IsEmpty());
 }
 
-TEST(VValueBag, UnionCloneLetsTheOtherBagWin)
+// Both take other's attribute values; UnionClone adds copies of other's element bags to the
+// lists, Override replaces each list that other has by copies of other's.
+TEST(VValueBag, UnionCloneAddsElementCopiesOverrideReplacesLists)
 {
-    VValueBag target;
-    target.SetString("p1", VString("y"));
-    target.SetString("mine", VString("kept"));
-    BagRef ownChild = NewBag();
-    target.AddElement("item", ownChild.Get());
-
     VValueBag other;
     other.SetString("p1", VString("x"));
     other.SetLong("p2", 2);
@@ -142,20 +138,33 @@ TEST(VValueBag, UnionCloneLetsTheOtherBagWin)
     otherChild->SetString("name", VString("from other"));
     other.AddElement("item", otherChild.Get());
 
-    EXPECT_TRUE(target.UnionClone(&other));
-    EXPECT_EQ(Attr(target, "p1"), "x");
-    EXPECT_EQ(Attr(target, "p2"), "2");
-    EXPECT_EQ(Attr(target, "mine"), "kept");
-    VBagArray* items = target.GetElements("item");
-    ASSERT_EQ(items->GetCount(), 2);
-    EXPECT_EQ(items->GetNth(1), ownChild.Get());
-    EXPECT_NE(items->GetNth(2), otherChild.Get());  // a copy
-    EXPECT_EQ(Attr(*items->GetNth(2), "name"), "from other");
+    for (bool union_ : {true, false}) {
+        SCOPED_TRACE(union_ ? "UnionClone" : "Override");
+        VValueBag target;
+        target.SetString("p1", VString("y"));
+        target.SetString("mine", VString("kept"));
+        BagRef ownChild = NewBag(), keep = NewBag();
+        target.AddElement("item", ownChild.Get());
+        target.AddElement("other", keep.Get());
+        if (union_)
+            EXPECT_TRUE(target.UnionClone(&other));
+        else
+            target.Override(&other);
+        EXPECT_EQ(Attr(target, "p1"), "x");
+        EXPECT_EQ(Attr(target, "p2"), "2");
+        EXPECT_EQ(Attr(target, "mine"), "kept");
+        VBagArray* items = target.GetElements("item");
+        ASSERT_EQ(items->GetCount(), union_ ? 2 : 1);
+        EXPECT_EQ(ownChild->GetRefCount(), union_ ? 2 : 1);
+        EXPECT_NE(items->GetNth(items->GetCount()), otherChild.Get());  // a copy
+        EXPECT_EQ(Attr(*items->GetNth(items->GetCount()), "name"), "from other");
+        EXPECT_EQ(target.GetElements("other")->GetNth(1), keep.Get());
+    }
 
-    EXPECT_TRUE(target.UnionClone(nullptr));
-    EXPECT_TRUE(target.UnionClone(&target));
-    EXPECT_EQ(target.GetElements("item")->GetCount(), 4);
-    EXPECT_EQ(target.GetAttributesCount(), 3);
+    EXPECT_TRUE(other.UnionClone(nullptr));
+    EXPECT_TRUE(other.UnionClone(&other));
+    EXPECT_EQ(other.GetElements("item")->GetCount(), 2);
+    EXPECT_EQ(other.GetAttributesCount(), 2);
 }
 
 TEST(VValueBag, UnionCloneOfABagSharingAnElementArrayEnds)
@@ -169,40 +178,17 @@ TEST(VValueBag, UnionCloneOfABagSharingAnElementArrayEnds)
     EXPECT_EQ(shared->GetCount(), 2);
 }
 
-TEST(VValueBag, OverrideReplacesElementLists)
-{
-    VValueBag target;
-    target.SetString("a", VString("old"));
-    BagRef old1 = NewBag(), keep = NewBag();
-    target.AddElement("list", old1.Get());
-    target.AddElement("list", NewBag().Get());
-    target.AddElement("other", keep.Get());
-
-    VValueBag source;
-    source.SetString("a", VString("new"));
-    BagRef fresh = NewBag();
-    fresh->SetLong("n", 1);
-    source.AddElement("list", fresh.Get());
-
-    target.Override(&source);
-    EXPECT_EQ(Attr(target, "a"), "new");
-    ASSERT_EQ(target.GetElements("list")->GetCount(), 1);
-    EXPECT_NE(target.GetElements("list")->GetNth(1), fresh.Get());
-    EXPECT_EQ(Attr(*target.GetElements("list")->GetNth(1), "n"), "1");
-    EXPECT_EQ(target.GetElements("other")->GetNth(1), keep.Get());
-    EXPECT_EQ(old1->GetRefCount(), 1);
-}
-
 TEST(VValueBag, OverrideByABagOwnedByOneOfItsReplacedLists)
 {
     BagRef root = NewBag();
     VValueBag* child = new VValueBag;
     child->SetLong("c", 2);
     child->AddElement("a", NewBag().Get());
+    child->AddElement("b", NewBag().Get());  // read after the list "a" holding child is replaced
     root->AddElement("a", child);
     child->Release();  // root's list is now its only owner
     root->Override(root->GetUniqueElement("a"));
-    EXPECT_EQ(Xml(*root, "r", false), "<r c=\"2\">\n<a/></r>");
+    EXPECT_EQ(Xml(*root, "r", false), "<r c=\"2\">\n<a/>\n<b/></r>");
 }
 
 TEST(VValueBag, CopiesAreDeep)

@@ -1,48 +1,96 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "kernel/base/VTypes.h"
+#include <gtest/gtest.h>
+
+#include "kernel/base/VRefPtr.h"
+#include "kernel/errors/ErrorBagKeys.h"
 #include "kernel/logging/ILogListener.h"
+#include "kernel/logging/ILoggerBagKeys.h"
+#include "kernel/logging/VLogger.h"
+#include "kernel/process/VProcess.h"
+#include "kernel/values/VValueBag.h"
 
 namespace nuvo::test {
 
-class VLogRecorder;
-
-// One message as the process logger delivered it.
+// One message as the process logger delivered it (-1 or empty for a missing attribute).
 struct LoggedMessage {
-    std::string message;
-    int32_t level = -1;          // -1: no "level" attribute
+    std::string message, taskName, source, jobId, p1; // p1 from the "parameters" element
+    int32_t level = -1, componentSignature = 0, taskID = 0;
     int64_t errorCode = 0;
-    int32_t componentSignature = 0;
-    int32_t taskID = 0;
-    std::string taskName;
-    std::string source;
-    std::string jobId;
-    std::string p1;              // from the "parameters" element, when present
     bool hasParameters = false;
 };
 
-// Listens to the process logger for a scope and records what reaches it. Fails the test when
-// the program has no process logger. Not thread-safe beyond what the logger guarantees.
+// Listens to the process logger for a scope and records what reaches it; fails the test when
+// the program has no process logger. Thread-safe.
 class StLogCapture {
 public:
-    StLogCapture();
-    ~StLogCapture();
+    StLogCapture() : fRecorder(VRefPtr<VRecorder>::Adopt(new VRecorder))
+    {
+        VLogger* logger = VProcess::Get() ? VProcess::Get()->GetLogger() : nullptr;
+        EXPECT_NE(logger, nullptr) << "the test program has no process logger";
+        EXPECT_TRUE(logger && logger->AddLogListener(fRecorder.Get()));
+    }
+    ~StLogCapture()
+    {
+        if (VLogger* logger = VProcess::Get() ? VProcess::Get()->GetLogger() : nullptr)
+            logger->RemoveLogListener(fRecorder.Get());
+    }
     StLogCapture(const StLogCapture&) = delete;
     StLogCapture& operator=(const StLogCapture&) = delete;
 
-    std::vector<LoggedMessage> Messages() const;
+    std::vector<LoggedMessage> Messages() const
+    {
+        std::lock_guard<std::mutex> guard(fRecorder->fLock);
+        return fRecorder->fMessages;
+    }
     size_t Count() const { return Messages().size(); }
-    // The "message" texts in arrival order.
-    std::vector<std::string> Texts() const;
     // The "error_code" attributes in arrival order.
-    std::vector<VError> Codes() const;
+    std::vector<VError> Codes() const
+    {
+        std::vector<VError> codes;
+        for (const LoggedMessage& logged : Messages())
+            codes.push_back(VError(logged.errorCode));
+        return codes;
+    }
 
 private:
-    VLogRecorder* fRecorder;
+    struct VRecorder : ILogListener {
+        void Put(const std::vector<const VValueBag*>& bags) override
+        {
+            std::lock_guard<std::mutex> guard(fLock);
+            for (const VValueBag* bag : bags) {
+                LoggedMessage& logged = fMessages.emplace_back();
+                auto text = [bag](const StPackedDictionaryKey& key, std::string& out) {
+                    VString value;
+                    if (bag->GetString(key, value))
+                        out = to_string(value);
+                };
+                text(ILoggerBagKeys::message, logged.message);
+                text(ILoggerBagKeys::task_name, logged.taskName);
+                text(ILoggerBagKeys::source, logged.source);
+                text(ILoggerBagKeys::jobId, logged.jobId);
+                bag->GetLong(ILoggerBagKeys::level, logged.level);
+                bag->GetLong8(ILoggerBagKeys::error_code, logged.errorCode);
+                bag->GetLong(ILoggerBagKeys::component_signature, logged.componentSignature);
+                bag->GetLong(ILoggerBagKeys::task_id, logged.taskID);
+                if (VValueBag* parameters = bag->GetUniqueElement(ErrorBagKeys::parameters)) {
+                    logged.hasParameters = true;
+                    VString value;
+                    if (parameters->GetString(ErrorBagKeys::p1, value))
+                        logged.p1 = to_string(value);
+                }
+            }
+        }
+        std::mutex fLock;
+        std::vector<LoggedMessage> fMessages;
+    };
+
+    VRefPtr<VRecorder> fRecorder;
 };
 
 } // namespace nuvo::test

@@ -1,5 +1,4 @@
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -11,72 +10,42 @@
 namespace nuvo {
 namespace {
 
-constexpr int32_t kLongWait = 20000;
-
-template <class Condition> bool Eventually(Condition condition)
+void YieldUntil(const std::atomic<int>& step, int value)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLongWait);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
+    while (step.load() != value)
         std::this_thread::yield();
-    }
-    return true;
 }
 
-VRefPtr<VTask> MakeTask(VTask::RunFunction run)
-{
-    return VRefPtr<VTask>::Adopt(new VTask(0, kTaskStylePreemptive, std::move(run)));
-}
-
-TEST(VCriticalSection, ReentrantForItsOwner)
+TEST(VCriticalSection, ReentrantForItsOwnerAndExclusiveForOthers)
 {
     VCriticalSection section;
     EXPECT_EQ(section.GetLockCountForCurrentTask(), 0);
-    section.Lock();
     section.Lock();
     EXPECT_TRUE(section.TryToLock());
-    EXPECT_EQ(section.GetLockCountForCurrentTask(), 3);
-    section.Unlock();
-    section.Unlock();
-    EXPECT_EQ(section.GetLockCountForCurrentTask(), 1);
-    section.Unlock();
-    EXPECT_EQ(section.GetLockCountForCurrentTask(), 0);
-}
-
-TEST(VCriticalSection, ExcludesAnotherTaskUntilFullyUnlocked)
-{
-    VCriticalSection section;
-    section.Lock();
-    section.Lock();
+    EXPECT_EQ(section.GetLockCountForCurrentTask(), 2);
 
     std::atomic<int> step{0};
     std::atomic<bool> triedWhileHeld{true};
-    std::atomic<bool> acquired{false};
-    auto task = MakeTask([&] {
+    auto task = VRefPtr<VTask>::Adopt(new VTask(0, kTaskStylePreemptive, [&] {
         triedWhileHeld = section.TryToLock();
         step = 1;
-        section.Lock(); // blocks until the main task has unlocked both levels
-        acquired = true;
-        while (step.load() != 2)
-            std::this_thread::yield();
+        section.Lock(); // until the main task has let go of both levels
+        step = 2;
+        YieldUntil(step, 3);
         section.Unlock();
-        step = 3;
-    });
+    }));
     ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(Eventually([&] { return step.load() == 1; }));
+    YieldUntil(step, 1);
     EXPECT_FALSE(triedWhileHeld.load());
-
     section.Unlock();
     EXPECT_EQ(section.GetLockCountForCurrentTask(), 1);
-    EXPECT_FALSE(acquired.load()) << "one level is still held";
+    EXPECT_EQ(step.load(), 1) << "one level is still held";
     section.Unlock();
-    ASSERT_TRUE(Eventually([&] { return acquired.load(); }));
-    EXPECT_FALSE(section.TryToLock()) << "the other task owns it now";
     EXPECT_EQ(section.GetLockCountForCurrentTask(), 0);
-    step = 2;
-    ASSERT_TRUE(Eventually([&] { return step.load() == 3; }));
-    EXPECT_TRUE(task->WaitForDeath(kLongWait));
+    YieldUntil(step, 2);
+    EXPECT_FALSE(section.TryToLock()) << "the other task owns it now";
+    step = 3;
+    EXPECT_TRUE(task->WaitForDeath(20000));
     EXPECT_TRUE(section.TryToLock());
     section.Unlock();
 }
@@ -84,15 +53,14 @@ TEST(VCriticalSection, ExcludesAnotherTaskUntilFullyUnlocked)
 TEST(VCriticalSection, ThreadsWithoutTaskAreDistinctOwners)
 {
     VCriticalSection section;
-    std::atomic<bool> otherGot{true};
-    std::thread owner([&] {
+    bool otherGot = true;
+    std::thread([&] {
         ASSERT_EQ(VTask::GetCurrent(), nullptr);
         section.Lock();
         std::thread([&] { otherGot = section.TryToLock(); }).join();
         section.Unlock();
-    });
-    owner.join();
-    EXPECT_FALSE(otherGot.load());
+    }).join();
+    EXPECT_FALSE(otherGot);
     EXPECT_TRUE(section.TryToLock());
     section.Unlock();
 }

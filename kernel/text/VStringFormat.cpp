@@ -437,11 +437,6 @@ void HexText(uint64_t value, bool pad, VString& out)
     out.FromCString(text);
 }
 
-void RealText(double value, char (&buffer)[255])
-{
-    std::snprintf(buffer, sizeof buffer, "%.14G", value);
-}
-
 // The bytes of a four-character code, most significant first, without trailing zero bytes.
 size_t OsTypeBytes(OsType value, char (&bytes)[4])
 {
@@ -477,36 +472,34 @@ constexpr UniChar kDecimalSeparator = u'.';
 
 void VString::FromLong(int32_t value)
 {
-    char buffer[kDecimalBufferSize];
-    FromCString(SignedDecimalText(value, buffer));
+    VString::FromLong8(value);
 }
 
 void VString::FromLong8(int64_t value)
 {
-    char buffer[kDecimalBufferSize];
-    FromCString(SignedDecimalText(value, buffer));
+    Truncate(0);
+    VString::AppendLong8(value);
 }
 
 void VString::FromULong8(uint64_t value)
 {
-    char buffer[kDecimalBufferSize];
-    FromCString(DecimalText(value, false, buffer));
+    Truncate(0);
+    AppendULong8(value);
 }
 
 void VString::FromByte(int8_t value)
 {
-    FromLong(value);
+    VString::FromLong8(value);
 }
 
 void VString::FromWord(int16_t value)
 {
-    FromLong(value);
+    VString::FromLong8(value);
 }
 
 void VString::AppendLong(int32_t value)
 {
-    char buffer[kDecimalBufferSize];
-    AppendCString(SignedDecimalText(value, buffer));
+    AppendLong8(value);
 }
 
 void VString::AppendLong8(int64_t value)
@@ -523,15 +516,14 @@ void VString::AppendULong8(uint64_t value)
 
 void VString::FromReal(double value)
 {
-    char buffer[255];
-    RealText(value, buffer);
-    FromCString(buffer);
+    Truncate(0);
+    AppendReal(value);
 }
 
 void VString::AppendReal(double value)
 {
     char buffer[255];
-    RealText(value, buffer);
+    std::snprintf(buffer, sizeof buffer, "%.14G", value);
     AppendCString(buffer);
 }
 
@@ -664,32 +656,28 @@ uint64_t VString::GetHexLong() const
     return value;
 }
 
-VString ToString(int value)
-{
-    VString text;
-    text.FromLong(value);
-    return text;
-}
-
 VString ToString(long long value)
 {
     VString text;
-    text.FromLong8(value);
+    text.AppendLong8(value);
     return text;
 }
 
 VString ToString(unsigned long long value)
 {
     VString text;
-    text.FromULong8(value);
+    text.AppendULong8(value);
     return text;
+}
+
+VString ToString(int value)
+{
+    return ToString(static_cast<long long>(value));
 }
 
 VString ToString(unsigned long value)
 {
-    VString text;
-    text.FromULong8(value);
-    return text;
+    return ToString(static_cast<unsigned long long>(value));
 }
 
 std::string to_string(const VString& text)

@@ -72,6 +72,17 @@ void AppendCData(VString& out, const VString& text)
     out.AppendCString("]]>");
 }
 
+// Reads the attribute through a value of class VALUE; out is left alone when it is absent.
+template <class VALUE, class NATIVE>
+bool GetAs(const VPackedVValueDictionary& attributes, const StPackedDictionaryKey& key, NATIVE& out)
+{
+    VALUE value;
+    if (!attributes.GetValue(key, value))
+        return false;
+    out = value.Get();
+    return true;
+}
+
 } // namespace
 
 VValueBag::VValueBag(const VValueBag& other) : VValue(other), IRefCountable(other), fAttributes(other.fAttributes)
@@ -155,38 +166,22 @@ bool VValueBag::GetString(const StPackedDictionaryKey& key, VString& out) const
 
 bool VValueBag::GetBool(const StPackedDictionaryKey& key, bool& out) const
 {
-    VBoolean value;
-    if (!fAttributes.GetValue(key, value))
-        return false;
-    out = value.Get();
-    return true;
+    return GetAs<VBoolean>(fAttributes, key, out);
 }
 
 bool VValueBag::GetLong(const StPackedDictionaryKey& key, int32_t& out) const
 {
-    VLong value;
-    if (!fAttributes.GetValue(key, value))
-        return false;
-    out = value.Get();
-    return true;
+    return GetAs<VLong>(fAttributes, key, out);
 }
 
 bool VValueBag::GetLong8(const StPackedDictionaryKey& key, int64_t& out) const
 {
-    VLong8 value;
-    if (!fAttributes.GetValue(key, value))
-        return false;
-    out = value.Get();
-    return true;
+    return GetAs<VLong8>(fAttributes, key, out);
 }
 
 bool VValueBag::GetReal(const StPackedDictionaryKey& key, double& out) const
 {
-    VReal value;
-    if (!fAttributes.GetValue(key, value))
-        return false;
-    out = value.Get();
-    return true;
+    return GetAs<VReal>(fAttributes, key, out);
 }
 
 void VValueBag::AppendToCData(const VString& text)

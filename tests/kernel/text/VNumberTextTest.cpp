@@ -80,9 +80,13 @@ TEST(VNumberText, DecimalIntegers)
         VString text("junk");
         text.AppendLong8(row.value);
         EXPECT_EQ(Units(text), u"junk" + expected);
-        EXPECT_EQ(Units(ToString(static_cast<long long>(row.value))), expected);  // FromLong8
+        EXPECT_EQ(Units(ToString(static_cast<long long>(row.value))), expected);
+        text.FromLong8(row.value);
+        EXPECT_EQ(Units(text), expected);
         if (row.value == int32_t(row.value)) {
-            EXPECT_EQ(Units(ToString(int(row.value))), expected);  // FromLong
+            text.FromLong(int32_t(row.value));
+            EXPECT_EQ(Units(text), expected);
+            EXPECT_EQ(Units(ToString(int(row.value))), expected);
             text = "junk";
             text.AppendLong(int32_t(row.value));
             EXPECT_EQ(Units(text), u"junk" + expected);
@@ -96,7 +100,8 @@ TEST(VNumberText, DecimalIntegers)
     text = "junk";
     text.AppendULong8(UINT64_MAX);
     EXPECT_EQ(Units(text), u"junk18446744073709551615");
-    EXPECT_EQ(Units(ToString(18446744073709551615ULL)), u"18446744073709551615");  // FromULong8
+    text.FromULong8(UINT64_MAX);
+    EXPECT_EQ(Units(text), u"18446744073709551615");
     EXPECT_EQ(Units(ToString(42UL)), u"42");
     text.FromBoolean(false);
     EXPECT_EQ(Units(text), u"false");

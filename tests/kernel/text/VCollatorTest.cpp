@@ -87,6 +87,7 @@ TEST(VCollatorCompare, AccentsAndCaseCountOnlyWhenDiacritical)
         {"", u"Content-Type\u00e9", u"content-typee", 0, kDifferent},
         {"", u"Content-Typ\u00e9", u"CONTENT-TYPE", 0, kDifferent},
         {"", u"key\tvalue\n", u"KEY\tVALUE\n", 0, kDifferent},
+        {"", u"I", u"i", 0, 1},
         // In Turkish, I is the capital of dotless i; i and I are different letters.
         {"tr", u"I", u"i", kDifferent, kDifferent},
         {"tr", u"I", u"\u0131", 0, kDifferent},

@@ -314,6 +314,7 @@ TEST(VStringSharing, CopiesShareUntilAMutatorDetaches)
         {"TrimeSpaces", [](VString& s) { s.Insert(u' ', 1); s.TrimeSpaces(); s.AppendUniChar(u'!'); }},
         {"GetCPointerForWrite", [](VString& s) {
              UniChar* p = s.GetCPointerForWrite(61);
+             EXPECT_EQ(u'a', p[0]); // the content comes along
              p[60] = u'!';
              EXPECT_TRUE(s.Validate(61));
          }},
@@ -434,9 +435,11 @@ TEST(VStringMove, HeapBufferIsTakenOver)
     EXPECT_EQ(MakeText(50), assigned);
     EXPECT_TRUE(target.IsEmpty()); // NOLINT(bugprone-use-after-move)
 
-    VStr4 four(std::move(assigned)); // taken over even by a VStr
-    EXPECT_EQ(buffer, four.GetCPointer());
-    EXPECT_EQ(MakeText(50), four);
+    VString small = MakeText(3);
+    const UniChar* smallBuffer = small.GetCPointer();
+    VStr4 four(std::move(small)); // taken over even when the text would fit inside
+    EXPECT_EQ(smallBuffer, four.GetCPointer());
+    EXPECT_EQ(MakeText(3), four);
 
     std::vector<VString> list;
     for (int i = 0; i < 40; ++i)
@@ -667,6 +670,8 @@ TEST(VStringEditing, EditsGiveTheseTexts)
         {"TrimeSpaces of spaces", u"   ", [](VString& s) { s.TrimeSpaces(); }, u""},
         {"TrimeSpaces keeps tabs", u"\ta \n", [](VString& s) { s.TrimeSpaces(); }, u"\ta \n"},
         {"TrimeSpaces keeps other spaces", u" \u00a0x\u2003 ", [](VString& s) { s.TrimeSpaces(); }, u"\u00a0x\u2003"},
+        {"TrimeSpaces of nothing", u"", [](VString& s) { s.TrimeSpaces(); }, u""},
+        {"RemoveWhiteSpaces of spaces", u"  a b  ", [](VString& s) { s.RemoveWhiteSpaces(); }, u"a b"},
         {"RemoveWhiteSpaces", u"\ta \n", [](VString& s) { s.RemoveWhiteSpaces(); }, u"a"},
         {"RemoveWhiteSpaces of Unicode spaces", u" \u00a0x\u2003 ", [](VString& s) { s.RemoveWhiteSpaces(); }, u"x"},
         {"RemoveWhiteSpaces of nothing", u"", [](VString& s) { s.RemoveWhiteSpaces(); }, u""},

@@ -72,9 +72,7 @@ TEST_F(ErrorContextTest, PushWithoutInstallerCreatesABottomContextAndLogs)
     ASSERT_EQ(log.Count(), 1u);
     test::LoggedMessage logged = log.Messages()[0];
     EXPECT_EQ(logged.message, "Error code: 600 (nuvo)");
-    EXPECT_EQ(logged.level, 6);
     EXPECT_EQ(VError(logged.errorCode), Nuvo(600));
-    EXPECT_EQ(uint32_t(logged.componentSignature), MakeOsType("nuvo"));
     EXPECT_EQ(logged.taskID, fTask->GetID());
     EXPECT_EQ(logged.taskName, "Main");
     EXPECT_TRUE(logged.hasParameters);

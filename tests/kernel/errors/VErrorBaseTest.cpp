@@ -208,6 +208,16 @@ TEST(VErrorBase, DebugDumpWritesNativeUTF16WithinTheGivenSize)
     EXPECT_EQ(std::memcmp(buffer, u"Error", 10), 0);
 }
 
+// "code|task ID|task name|p1|number of parameters" of a record.
+std::string Summary(const VErrorBase& record)
+{
+    VString name, p1;
+    record.GetTaskName(name, nullptr);
+    record.GetBag()->GetString(ErrorBagKeys::p1, p1);
+    return std::to_string(record.GetError()) + "|" + std::to_string(record.GetTaskID()) + "|" + Text(name) + "|"
+        + Text(p1) + "|" + std::to_string(record.GetBag()->GetAttributesCount());
+}
+
 TEST(VErrorBase, CopyAndBagFormTakeTheirOwnParameters)
 {
     VRefPtr<VErrorBase> original = MakeRecord(Carbon(-50), {{"p1", "before"}, {"path", "/y"}});
@@ -215,27 +225,16 @@ TEST(VErrorBase, CopyAndBagFormTakeTheirOwnParameters)
     VValueBag bag;
     EXPECT_EQ(original->SaveToBag(bag), VError(0));
     original->GetBag()->SetString(ErrorBagKeys::p1, VString("after"));
-
     int64_t code = 0;
-    int32_t taskID = -1;
-    VString text;
     ASSERT_TRUE(bag.GetLong8(ErrorBagKeys::error_code, code));
     EXPECT_EQ(uint64_t(code), 0x43415242FFFFFFCEull);
-    ASSERT_TRUE(bag.GetLong(ErrorBagKeys::task_id, taskID));
-    EXPECT_EQ(taskID, VTask::GetCurrentID());
-    ASSERT_TRUE(bag.GetString(ErrorBagKeys::task_name, text));
-    EXPECT_EQ(Text(text), "Main");
 
     auto loaded = VRefPtr<VErrorBase>::Adopt(new VErrorBase);
     EXPECT_EQ(loaded->LoadFromBag(bag), VError(0));
-    for (VErrorBase* record : {copy.Get(), loaded.Get()}) {
-        EXPECT_EQ(record->GetError(), Carbon(-50));
-        EXPECT_EQ(record->GetTaskID(), VTask::GetCurrentID());
-        EXPECT_EQ(record->GetRefCount(), 1);
-        ASSERT_TRUE(record->GetBag()->GetString(ErrorBagKeys::p1, text));
-        EXPECT_EQ(Text(text), "before");
-        EXPECT_EQ(record->GetBag()->GetAttributesCount(), 2);
-    }
+    const std::string id = std::to_string(VTask::GetCurrentID());
+    EXPECT_EQ(Summary(*copy), "4846245121743650766|" + id + "|Main|before|2");
+    EXPECT_EQ(Summary(*loaded), "4846245121743650766|" + id + "|Main|before|2");
+    EXPECT_EQ(copy->GetRefCount(), 1);
 
     // Loading keeps the code and ID when their attributes are missing, clears the task name,
     // and takes a clone of the first "parameters" element only.
@@ -246,12 +245,7 @@ TEST(VErrorBase, CopyAndBagFormTakeTheirOwnParameters)
         partial.AddElement(ErrorBagKeys::parameters, parameters.Get());
     }
     EXPECT_EQ(loaded->LoadFromBag(partial), VError(0));
-    EXPECT_EQ(loaded->GetError(), Carbon(-50));
-    EXPECT_EQ(loaded->GetTaskID(), VTask::GetCurrentID());
-    loaded->GetTaskName(text, nullptr);
-    EXPECT_TRUE(text.IsEmpty());
-    ASSERT_TRUE(loaded->GetBag()->GetString(ErrorBagKeys::p1, text));
-    EXPECT_EQ(Text(text), "first");
+    EXPECT_EQ(Summary(*loaded), "4846245121743650766|" + id + "||first|1");
     EXPECT_NE(loaded->GetBag(), partial.GetElements(ErrorBagKeys::parameters)->GetNth(1));
 }
 

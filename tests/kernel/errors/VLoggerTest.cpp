@@ -115,19 +115,18 @@ TEST(VLogger, ErrorRecordsTakeTheirSourceFromTheTaskProperties)
     VTask::GetCurrent()->SetProperties(nullptr);
     ILogger::LogErrorIfNecessary(VRefPtr<VErrorBase>::Adopt(new VErrorBase(0)).Get());
     ILogger::LogErrorIfNecessary(nullptr);
-
-    std::vector<test::LoggedMessage> logged = log.Messages();
-    ASSERT_EQ(logged.size(), 3u);
-    EXPECT_EQ(logged[0].source, to_string(VProcess::Get()->GetLogSourceIdentifier()));
-    EXPECT_EQ(logged[0].jobId, "");
-    EXPECT_EQ(logged[0].level, 6);
-    EXPECT_EQ(logged[0].message, "Error code: 13 (UPQZ)");
-    EXPECT_EQ(uint32_t(logged[0].componentSignature), MakeOsType("UPQZ"));
-    EXPECT_EQ(logged[0].p1, "x");
-    EXPECT_EQ(logged[1].source, "worker");
-    EXPECT_EQ(logged[1].jobId, "job-7");
-    EXPECT_EQ(logged[2].componentSignature, 0) << "a record of code 0 has no component signature";
     EXPECT_EQ(properties->GetRefCount(), 1);
+
+    // "message|level|component|source|jobId|p1"; a record of code 0 has no component signature.
+    const std::string upqz = std::to_string(int32_t(MakeOsType("UPQZ")));
+    const std::string processSource = to_string(VProcess::Get()->GetLogSourceIdentifier());
+    std::vector<std::string> lines;
+    for (const test::LoggedMessage& m : log.Messages())
+        lines.push_back(m.message + "|" + std::to_string(m.level) + "|" + std::to_string(m.componentSignature) + "|"
+                        + m.source + "|" + m.jobId + "|" + m.p1);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Error code: 13 (UPQZ)|6|" + upqz + "|" + processSource + "||x",
+                                               "Error code: 13 (UPQZ)|6|" + upqz + "|worker|job-7|x",
+                                               "Error code: 0 ()|6|0|" + processSource + "||"}));
 }
 
 // Runs out of memory in its first Put; fails to write in the later ones and reports it.

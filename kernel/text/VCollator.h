@@ -113,11 +113,13 @@ private:
     uint8_t fRank[128] = {};
 };
 
-// 1 equal, 0 different, -1 when a unit is an ASCII control or DEL, -2 when a unit is not ASCII. Four units per
-// 64-bit word for both texts at once, with no branch per unit; the last word overlaps the one
-// before it, and texts of 1 to 3 units are packed into one word from two overlapping loads.
-// Forced inline: the compiler keeps it out of line otherwise, and the call costs as much as the work.
-[[gnu::always_inline]] inline int VCollator::_EqualPrintableAscii(const UniChar* a, const UniChar* b, int32_t length, bool diacritical)
+// 1 equal, 0 different, -1 when a unit is an ASCII control or DEL, -2 when a unit is not ASCII.
+// Four units per 64-bit word for both texts at once, with no branch per unit; the last word
+// overlaps the one before it, and a text of 1 to 3 units is packed into one word (repeating
+// units, which changes no answer). Forced inline: the compiler keeps it out of line otherwise,
+// and the call costs as much as the work.
+[[gnu::always_inline]] inline int VCollator::_EqualPrintableAscii(const UniChar* a, const UniChar* b, int32_t length,
+                                                                  bool diacritical)
 {
     constexpr uint64_t kOnes = 0x0001000100010001ULL;
     constexpr uint64_t kHigh = 0x80 * kOnes;

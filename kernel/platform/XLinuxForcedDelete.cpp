@@ -1,9 +1,10 @@
 // Linux platform layer: forced tree removal with fts (FTS_PHYSICAL | FTS_XDEV | FTS_NOCHDIR),
-// permission repair and FS_IOC_GETFLAGS/FS_IOC_SETFLAGS for locked entries.
+// statx mount ids, permission repair and FS_IOC_GETFLAGS/FS_IOC_SETFLAGS for locked entries.
 
 #include "kernel/platform/XLinuxForcedDelete.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <fts.h>
 #include <linux/fs.h>
@@ -34,6 +35,16 @@ void MakeFolderWalkable(const char* path, const struct stat& st)
         return;
     if ((st.st_mode & S_IRWXU) != S_IRWXU)
         (void)::chmod(path, (st.st_mode & 07777) | S_IRWXU);
+}
+
+// The mount a folder belongs to: 0 when the kernel does not say (before Linux 5.8), and only the
+// device is compared then.
+uint64_t MountIdOf(const char* path)
+{
+    struct statx stx;
+    if (::statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &stx) != 0 || !(stx.stx_mask & STATX_MNT_ID))
+        return 0;
+    return stx.stx_mnt_id;
 }
 
 int ClearFlags(const char* path, bool isFolder)
@@ -96,6 +107,9 @@ VError XLinuxForcedDelete::Delete(const std::string& path)
         return error ? XLinuxErrnoToError(error) : VE_OK;
     }
 
+    // A bind mount of a folder of the same file system has the same device: only the mount id
+    // tells it apart. fts would enter it and empty the folder it shows.
+    const uint64_t rootMount = MountIdOf(root.c_str());
     char* paths[] = {root.data(), nullptr};
     // FTS_NOCHDIR keeps the process's current directory alone (other threads rely on it).
     FTS* walk = ::fts_open(paths, FTS_PHYSICAL | FTS_XDEV | FTS_NOCHDIR, nullptr);
@@ -113,9 +127,17 @@ VError XLinuxForcedDelete::Delete(const std::string& path)
         const char* entryPath = entry->fts_accpath;
         switch (entry->fts_info) {
         case FTS_D:
-            // A mount point below the root is neither entered nor unlocked; its removal fails.
+            // A mount point below the root is neither entered nor unlocked; its removal fails
+            // (EBUSY). FTS_XDEV alone does not see bind mounts of the same file system.
             if (entry->fts_statp->st_dev != rootStat.st_dev)
                 break;
+            if (rootMount != 0 && entry->fts_level > FTS_ROOTLEVEL) {
+                const uint64_t mount = MountIdOf(entryPath);
+                if (mount != 0 && mount != rootMount) {
+                    (void)::fts_set(walk, entry, FTS_SKIP);
+                    break;
+                }
+            }
             // fts lists a folder's children on the call after this one: unlock it now.
             if (int error = ClearFlags(entryPath, true))
                 failure = error;

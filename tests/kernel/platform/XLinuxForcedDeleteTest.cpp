@@ -4,8 +4,13 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
+#include <sched.h>
+#include <string>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/kernel/platform/FolderTestSupport.h"
@@ -154,6 +159,72 @@ TEST(XLinuxForcedDelete, ClearsImmutableFlagWhenAllowedAndFailsOtherwise)
     EXPECT_FALSE(EntryExists(temp / "tree"));
     if (EntryExists(temp / "tree/locked"))
         MakeImmutable(temp / "tree/locked", false); // let the temporary folder go
+}
+
+// Runs body in a forked child with its own mount namespace (through a user namespace when the
+// test is not root), mounts kept private so that nothing reaches the machine's. Returns the
+// body's exit code, kUnprivilegedUnavailable when the namespace cannot be made.
+int RunWithPrivateMounts(const std::function<int()>& body)
+{
+    pid_t pid = ::fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0) {
+            const std::string uidMap = std::to_string(::geteuid()) + " " + std::to_string(::geteuid()) + " 1";
+            if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+                ::_exit(kUnprivilegedUnavailable);
+            int fd = ::open("/proc/self/uid_map", O_WRONLY);
+            if (fd < 0 || ::write(fd, uidMap.data(), uidMap.size()) != ssize_t(uidMap.size()))
+                ::_exit(kUnprivilegedUnavailable);
+            ::close(fd);
+        }
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            ::_exit(kUnprivilegedUnavailable);
+        ::_exit(body());
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(XLinuxForcedDelete, MountsBelowTheFolderAreNeverEntered)
+{
+    struct Row {
+        const char* name;
+        bool bindMount; // else a tmpfs: another file system
+    } rows[] = {{"bind mount of a folder of the same file system", true}, {"another file system", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        StTempFolder temp;
+        MakeFolder(temp / "outside");
+        WriteFile(temp / "outside/keep", "k");
+        MakeFolder(temp / "victim");
+        MakeFolder(temp / "victim/mounted");
+        WriteFile(temp / "victim/file", "f");
+        const std::string mounted = temp / "victim/mounted";
+        int result = RunWithPrivateMounts([&] {
+            int mounting = row.bindMount
+                ? ::mount((temp / "outside").c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr)
+                : ::mount("none", mounted.c_str(), "tmpfs", 0, nullptr);
+            if (mounting != 0)
+                return int(kUnprivilegedUnavailable);
+            if (!row.bindMount) {
+                int fd = ::open((mounted + "/keep").c_str(), O_WRONLY | O_CREAT, 0644);
+                if (fd < 0)
+                    return 10;
+                ::close(fd);
+            }
+            if (XLinuxForcedDelete::Delete(temp / "victim") != MakePosixError(EBUSY))
+                return 1;
+            return EntryExists(mounted + "/keep") ? 0 : 2;
+        });
+        if (result == kUnprivilegedUnavailable)
+            GTEST_SKIP() << "cannot make a private mount namespace here";
+        EXPECT_EQ(result, 0) << "1: not EBUSY, 2: the mounted folder was emptied";
+        EXPECT_EQ(ReadFile(temp / "outside/keep"), "k");
+    }
 }
 
 } // namespace

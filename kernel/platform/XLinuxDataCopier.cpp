@@ -103,7 +103,7 @@ VError XLinuxDataCopier::CopyRange(int source, int destination, off_t from, off_
         if (done > 0)
             continue;
         if (done == 0)
-            return VE_OK; // the source shrank meanwhile: copy what there is
+            break; // the source shrank meanwhile, or the file system copies nothing: read/write tells
         int error = errno;
         if (error == EINTR)
             continue;
@@ -144,6 +144,8 @@ VError XLinuxDataCopier::ReadWriteRange(int source, int destination, off_t from,
                     continue;
                 return XLinuxErrnoToError(errno);
             }
+            if (n == 0)
+                return XLinuxErrnoToError(EIO); // no progress and no reason: never loop on it
             written += n;
         }
         offset += got;

@@ -99,6 +99,9 @@ VError VFolder::MakeWritableByAll() const
 
 VError VFolder::Delete(bool removeContent) const
 {
+    // A link to a folder has no content of its own: emptying it would empty its target.
+    if (XLinuxFolder::IsLink(fPosixPath))
+        return _Wrap(XLinuxFolder::RemoveLink(fPosixPath), VE_FOLDER_CANNOT_DELETE);
     if (IsEmpty())
         return _Wrap(XLinuxFolder::Remove(fPosixPath), VE_FOLDER_CANNOT_DELETE);
     if (!removeContent) {
@@ -121,6 +124,9 @@ VError VFolder::DeleteContents(bool doIt) const
     using namespace FileIteratorOptions;
     if (!doIt)
         return VE_OK;
+    // The iterators list a link's target: its content is not this folder's to delete.
+    if (XLinuxFolder::IsLink(fPosixPath))
+        return _Wrap(MakePosixError(ENOTDIR), VE_FOLDER_CANNOT_DELETE);
     for (VFolderIterator folder(this, kFolders | kInvisible | kForDeletion); folder; folder.Next()) {
         if (VError error = folder->DeleteContents(true))
             return error;
@@ -177,7 +183,10 @@ VError VFolder::Rename(const VString& newName, VFolder** outFolder) const
 
 VError VFolder::_ThrowDestinationInside(const VFolder& destination) const
 {
-    if (!IsSameFolder(&destination) && !destination.fPath.IsChildOf(fPath))
+    // The disk is asked too: through a link, a destination whose text lies elsewhere may be this
+    // folder (a replacing copy would delete its own source) or lie inside it (an endless copy).
+    if (!IsSameFolder(&destination) && !destination.fPath.IsChildOf(fPath)
+        && !XLinuxFolder::IsSameOrInside(destination.fPosixPath, fPosixPath))
         return VE_OK;
     if (VFileError* error = new (std::nothrow) VFileError(fPath, VE_FOLDER_CANNOT_COPY)) {
         error->GetBag()->SetString(FileErrorKeys::destination, destination.fPath.GetPath());
@@ -195,6 +204,10 @@ VError VFolder::CopyTo(const VFolder& destParent, const VString& name, VFolder**
     VRefPtr<VFolder> dest = VRefPtr<VFolder>::Adopt(new (std::nothrow) VFolder(destParent, name));
     if (!dest)
         return MemoryFull();
+    // Onto itself (its own parent and name, or the same folder through a link): a replacing copy
+    // would delete its source before copying it.
+    if (VError error = _ThrowDestinationInside(*dest))
+        return error;
 
     VError result = VE_OK;
     bool copied = false;

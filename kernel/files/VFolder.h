@@ -43,13 +43,15 @@ public:
     VError MakeWritableByAll() const;
     // Removes an empty folder; a folder with entries (invisible ones count) only with
     // removeContent, after DeleteContents. Not empty without removeContent: 'nuvo' 651.
-    // Platform failures: 'nuvo' 653.
+    // A path naming a link to a folder removes the link only. Platform failures: 'nuvo' 653.
     VError Delete(bool removeContent) const;
     // Removes the folder and everything in it whatever the permissions and lock flags (a flag
-    // the process may not clear fails); links are removed, never followed. Failure: 'nuvo' 653.
+    // the process may not clear fails); links are removed, never followed; mounts below it are
+    // not entered and fail the delete. Failure: 'nuvo' 653.
     VError DeleteForced() const;
-    // With doIt, removes every sub-folder (its contents first) then every file, invisible ones
-    // included, stopping at the first failure; without it, does nothing.
+    // With doIt, removes every sub-folder (its contents first) then every file and link,
+    // invisible ones included, stopping at the first failure; without it, does nothing. A
+    // path naming a link fails with 'nuvo' 653 (ENOTDIR) and leaves the link's target alone.
     VError DeleteContents(bool doIt) const;
     // No entry at all, invisible ones included.
     bool IsEmpty() const;
@@ -60,18 +62,20 @@ public:
     // success *outFolder (when given) receives a new VFolder for the new path; on failure null,
     // and the pushed error (fallback 'nuvo' 657) carries "newname".
     VError Rename(const VString& newName, VFolder** outFolder = nullptr) const;
-    // Copies this folder as destParent/name. A destination that is this folder or inside it:
-    // 'nuvo' 660 with "destination", nothing touched. With FileCopyOptions::kReplaceExisting an
-    // existing destination is deleted first and the tree is copied in one operation (modes,
-    // times, links and hard links kept), falling back to CopyContentsTo when that fails;
-    // otherwise CopyContentsTo. *outFolder (when given) receives the destination folder, also
-    // after a failure (null after a 660).
+    // Copies this folder as destParent/name. A destParent or destParent/name that is this
+    // folder or lies inside it, by its text or on disk through links: 'nuvo' 660 with
+    // "destination" (the folder that failed the check), nothing touched. With
+    // FileCopyOptions::kReplaceExisting an existing destination is deleted first (a link is
+    // removed as a link) and the tree is copied in one operation (modes, times, links and hard
+    // links kept), falling back to CopyContentsTo when that fails; otherwise CopyContentsTo.
+    // *outFolder (when given) receives the destination folder, also after a failure (null
+    // after a 660).
     VError CopyTo(const VFolder& destParent, const VString& name, VFolder** outFolder = nullptr, unsigned options = 0) const;
     VError CopyTo(const VFolder& destParent, VFolder** outFolder = nullptr, unsigned options = 0) const;
-    // Copies the entries item by item into dest (created when missing): sub-folders with CopyTo,
-    // then files with VFile::CopyTo. Stops at the first failure unless FileCopyOptions::kKeepGoing;
-    // the first failure is the result. FileCopyOptions::kSkipInvisible leaves out names
-    // beginning with '.'.
+    // Copies the entries item by item into dest (created when missing; the same 660 check as
+    // CopyTo): sub-folders with CopyTo, then files with VFile::CopyTo. Stops at the first
+    // failure unless FileCopyOptions::kKeepGoing; the first failure is the result.
+    // FileCopyOptions::kSkipInvisible leaves out names beginning with '.'.
     VError CopyContentsTo(const VFolder& dest, unsigned options = 0) const;
 
     // A new VFolder for the parent (the caller releases it); null for "/".

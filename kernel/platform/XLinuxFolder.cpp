@@ -3,6 +3,8 @@
 #include "kernel/platform/XLinuxFolder.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,6 +29,42 @@ bool XLinuxFolder::IsFolder(const std::string& path)
 {
     struct stat st;
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool XLinuxFolder::IsLink(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::lstat(WithoutTrailingSlash(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+VError XLinuxFolder::RemoveLink(const std::string& path)
+{
+    if (::unlink(WithoutTrailingSlash(path).c_str()) != 0)
+        return XLinuxErrnoToError(errno);
+    return VE_OK;
+}
+
+bool XLinuxFolder::IsSameOrInside(const std::string& path, const std::string& folder)
+{
+    char resolved[PATH_MAX];
+    if (!::realpath(folder.c_str(), resolved))
+        return false;
+    const std::string base = resolved;
+    // The missing tail of path holds no links (it does not exist yet): resolve the longest
+    // existing head and append the rest as it is written.
+    std::string head = WithoutTrailingSlash(path);
+    std::string tail;
+    while (!::realpath(head.c_str(), resolved)) {
+        const size_t slash = head.rfind('/');
+        if (errno != ENOENT || slash == std::string::npos)
+            return false;
+        tail.insert(0, head, slash, std::string::npos);
+        head.resize(slash == 0 ? 1 : slash);
+    }
+    const std::string real = std::string(resolved) == "/" ? (tail.empty() ? "/" : tail) : resolved + tail;
+    if (base == "/")
+        return true;
+    return real.compare(0, base.size(), base) == 0 && (real.size() == base.size() || real[base.size()] == '/');
 }
 
 VError XLinuxFolder::Create(const std::string& path, mode_t mode)

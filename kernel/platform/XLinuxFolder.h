@@ -18,6 +18,14 @@ class XLinuxFolder {
 public:
     // stat (following links) reports a directory.
     [[nodiscard]] static bool IsFolder(const std::string& path);
+    // The last component of path is a symbolic link (lstat; a trailing '/' is ignored).
+    [[nodiscard]] static bool IsLink(const std::string& path);
+    // Removes the link at path itself; unlink(2) never removes a folder (EISDIR), so a link
+    // replaced by a folder meanwhile is left alone.
+    [[nodiscard]] static VError RemoveLink(const std::string& path);
+    // path, once the links of its existing part are resolved, is folder or lies below it. A
+    // folder that cannot be resolved contains nothing.
+    [[nodiscard]] static bool IsSameOrInside(const std::string& path, const std::string& folder);
 
     [[nodiscard]] static VError Create(const std::string& path, mode_t mode);
     [[nodiscard]] static VError Remove(const std::string& path);

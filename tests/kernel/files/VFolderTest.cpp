@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <regex>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -315,34 +316,47 @@ TEST(VFolder, RenameIsExclusiveAndCarriesTheNewName)
     renamed->Release();
 }
 
-TEST(VFolder, CopyIntoItselfFailsWithoutTouchingTheDisk)
+TEST(VFolder, CopyOntoOrIntoItselfFailsWithoutTouchingTheDisk)
 {
     Fixture t;
-    MakeFolder(t / "App.app");
-    MakeFolder(t / "App.app/Contents");
-    WriteFile(t / "App.app/Contents/x", "x");
+    MakeFolder(t / "apps");
+    MakeFolder(t / "apps/App.app");
+    MakeFolder(t / "apps/App.app/Contents");
+    WriteFile(t / "apps/App.app/Contents/x", "x");
+    MakeLink("apps", t / "apps-alias");
+    MakeLink("apps/App.app/Contents", t / "inside");
     const std::set<std::string> before = TreeOf(t.root);
-    VRefPtr<VFolder> app = Folder(t / "App.app");
+    VRefPtr<VFolder> app = Folder(t / "apps/App.app");
     struct Row {
         const char* name;
         std::string parent;
+        const char* copyName;
+        bool parentReported; // else parent + copyName is the reported destination
     } rows[] = {
-        {"the folder itself", t / "App.app/"},
-        {"the folder in other letter case", t / "APP.APP/"},
-        {"a sub-folder", t / "App.app/Contents/"},
-        {"a missing folder below", t / "App.app/Contents/New/"},
+        {"the folder itself", t / "apps/App.app/", "Copy.app", true},
+        {"the folder in other letter case", t / "apps/APP.APP/", "Copy.app", true},
+        {"a sub-folder", t / "apps/App.app/Contents/", "Copy.app", true},
+        {"a missing folder below", t / "apps/App.app/Contents/New/", "Copy.app", true},
+        // A replacing copy would delete the source before copying it.
+        {"its own parent and name", t / "apps/", "App.app", false},
+        {"its own name through a link to its parent", t / "apps-alias/", "App.app", false},
+        {"a sub-folder through a link", t / "inside/", "Copy.app", true},
+        {"a missing folder below a link", t / "inside/New/", "Copy.app", true},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        StErrorContextInstaller errors;
-        VFolder* out = reinterpret_cast<VFolder*>(1);
-        EXPECT_EQ(app->CopyTo(*Folder(row.parent), Text("Copy.app"), &out, FileCopyOptions::kReplaceExisting),
-            VE_FOLDER_CANNOT_COPY);
-        EXPECT_EQ(out, nullptr);
-        EXPECT_EQ(Codes(errors), std::vector<VError>{VE_FOLDER_CANNOT_COPY});
-        EXPECT_EQ(BagString(errors.GetContext()->GetLast(), FileErrorKeys::destination), row.parent);
-        EXPECT_EQ(app->CopyContentsTo(*Folder(row.parent), 0), VE_FOLDER_CANNOT_COPY);
-        EXPECT_EQ(TreeOf(t.root), before);
+        for (unsigned options : {unsigned(FileCopyOptions::kReplaceExisting), 0u}) {
+            SCOPED_TRACE(std::string(row.name) + (options ? " (replace)" : ""));
+            const std::string dest = row.parent + row.copyName + "/";
+            StErrorContextInstaller errors;
+            VFolder* out = reinterpret_cast<VFolder*>(1);
+            EXPECT_EQ(app->CopyTo(*Folder(row.parent), Text(row.copyName), &out, options), VE_FOLDER_CANNOT_COPY);
+            EXPECT_EQ(out, nullptr);
+            EXPECT_EQ(Codes(errors), std::vector<VError>{VE_FOLDER_CANNOT_COPY});
+            EXPECT_EQ(BagString(errors.GetContext()->GetLast(), FileErrorKeys::destination),
+                row.parentReported ? row.parent : dest);
+            EXPECT_EQ(app->CopyContentsTo(*Folder(dest), options), VE_FOLDER_CANNOT_COPY);
+            EXPECT_EQ(TreeOf(t.root), before);
+        }
     }
 }
 
@@ -584,6 +598,59 @@ TEST(VFolder, PermissionsRoundTripAndErrors)
     EXPECT_EQ(Folder(t / "none")->MakeWritableByAll(), VE_FILE_NOT_FOUND);
     EXPECT_EQ(Codes(errors), (std::vector<VError>{MakePosixError(ENOENT), VE_FILE_NOT_FOUND, MakePosixError(ENOENT),
                                  VE_FILE_NOT_FOUND}));
+}
+
+TEST(VFolder, LinkToAFolderIsRemovedAsALinkNeverEmptied)
+{
+    enum class Left { Link, Nothing, Copy };
+    struct Row {
+        const char* name;
+        std::function<VError(const VFolder& link, const VFolder& parent, const VFolder& source)> operation;
+        VError expected;
+        Left left;
+    } rows[] = {
+        {"Delete(true)", [](const VFolder& link, const VFolder&, const VFolder&) { return link.Delete(true); }, VE_OK,
+            Left::Nothing},
+        {"Delete(false)", [](const VFolder& link, const VFolder&, const VFolder&) { return link.Delete(false); }, VE_OK,
+            Left::Nothing},
+        {"DeleteForced", [](const VFolder& link, const VFolder&, const VFolder&) { return link.DeleteForced(); }, VE_OK,
+            Left::Nothing},
+        {"DeleteContents", [](const VFolder& link, const VFolder&, const VFolder&) { return link.DeleteContents(true); },
+            VE_FOLDER_CANNOT_DELETE, Left::Link},
+        {"CopyTo with replace",
+            [](const VFolder&, const VFolder& parent, const VFolder& source) {
+                return source.CopyTo(parent, Text("link"), nullptr, FileCopyOptions::kReplaceExisting);
+            },
+            VE_OK, Left::Copy},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Fixture t;
+        MakeFolder(t / "target");
+        MakeFolder(t / "target/sub");
+        WriteFile(t / "target/sub/keep", "k");
+        WriteFile(t / "target/.hidden", "h");
+        MakeFolder(t / "source");
+        WriteFile(t / "source/new", "n");
+        MakeLink("target", t / "link");
+
+        EXPECT_EQ(row.operation(*Folder(t / "link"), *Folder(t.root), *Folder(t / "source")), row.expected);
+
+        EXPECT_EQ(TreeOf(t / "target"), (std::set<std::string>{".hidden", "sub/", "sub/keep"}));
+        EXPECT_EQ(ReadFile(t / "target/sub/keep"), "k");
+        switch (row.left) {
+        case Left::Link:
+            EXPECT_EQ(LinkTarget(t / "link"), "target");
+            break;
+        case Left::Nothing:
+            EXPECT_FALSE(EntryExists(t / "link"));
+            break;
+        case Left::Copy:
+            EXPECT_TRUE(S_ISDIR(LinkStat(t / "link").st_mode));
+            EXPECT_EQ(TreeOf(t / "link"), std::set<std::string>{"new"});
+            break;
+        }
+    }
 }
 
 } // namespace

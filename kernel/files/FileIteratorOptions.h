@@ -7,6 +7,6 @@ inline constexpr unsigned kFolders = 2;       // return folders
 inline constexpr unsigned kFiles = 4;         // return files (regular files and symbolic links)
 inline constexpr unsigned kInvisible = 8;     // also return names beginning with '.'
 inline constexpr unsigned kResolveLinks = 16; // return a link's target instead of the link; skip dangling links
-inline constexpr unsigned kForDeletion = 32;  // passed by DeleteContents; no effect on what is returned
+inline constexpr unsigned kForDeletion = 32;  // with kFiles, also FIFOs, sockets and devices (so that they can be deleted)
 
 } // namespace nuvo::FileIteratorOptions

@@ -15,6 +15,7 @@ static_assert(FileIteratorOptions::kFolders == XLinuxFolderIterator::kFolders);
 static_assert(FileIteratorOptions::kFiles == XLinuxFolderIterator::kFiles);
 static_assert(FileIteratorOptions::kInvisible == XLinuxFolderIterator::kInvisibles);
 static_assert(FileIteratorOptions::kResolveLinks == XLinuxFolderIterator::kResolveLinks);
+static_assert(FileIteratorOptions::kForDeletion == XLinuxFolderIterator::kOtherKinds);
 
 VFilePath PathFromPosix(const std::string& posix)
 {

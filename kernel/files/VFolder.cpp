@@ -146,7 +146,8 @@ VError VFolder::DeleteContents(bool doIt) const
 bool VFolder::IsEmpty() const
 {
     using namespace FileIteratorOptions;
-    XLinuxFolderIterator entries(fPosixPath, kFolders | kFiles | kInvisible);
+    // kForDeletion: FIFOs, sockets and devices count too, as they keep rmdir from succeeding.
+    XLinuxFolderIterator entries(fPosixPath, kFolders | kFiles | kInvisible | kForDeletion);
     return !entries.Next();
 }
 

@@ -41,19 +41,19 @@ public:
     VError CreateRecursive(bool makeWritableByAll = false) const;
     // chmod 0777. Failure: 'nuvo' 655.
     VError MakeWritableByAll() const;
-    // Removes an empty folder; a folder with entries (invisible ones count) only with
-    // removeContent, after DeleteContents. Not empty without removeContent: 'nuvo' 651.
+    // Removes an empty folder; a folder with entries (invisible ones and special files count)
+    // only with removeContent, after DeleteContents. Not empty without removeContent: 'nuvo' 651.
     // A path naming a link to a folder removes the link only. Platform failures: 'nuvo' 653.
     VError Delete(bool removeContent) const;
     // Removes the folder and everything in it whatever the permissions and lock flags (a flag
     // the process may not clear fails); links are removed, never followed; mounts below it are
     // not entered and fail the delete. Failure: 'nuvo' 653.
     VError DeleteForced() const;
-    // With doIt, removes every sub-folder (its contents first) then every file and link,
-    // invisible ones included, stopping at the first failure; without it, does nothing. A
+    // With doIt, removes every sub-folder (its contents first) then every file, link and special
+    // file, invisible ones included, stopping at the first failure; without it, does nothing. A
     // path naming a link fails with 'nuvo' 653 (ENOTDIR) and leaves the link's target alone.
     VError DeleteContents(bool doIt) const;
-    // No entry at all, invisible ones included.
+    // No entry at all, invisible ones and special files included.
     bool IsEmpty() const;
     // Moves the folder to the Trash of its volume; 0 when the folder does not exist. Failure:
     // 'nuvo' 661.

@@ -62,7 +62,7 @@ bool XLinuxFolderIterator::Accept(const struct dirent& entry)
             return false;
         type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
     }
-    if (type != DT_DIR && type != DT_REG && type != DT_LNK)
+    if (type != DT_DIR && type != DT_REG && type != DT_LNK && !(fOptions & kOtherKinds))
         return false;
 
     const bool withInvisibles = (fOptions & kInvisibles) != 0;

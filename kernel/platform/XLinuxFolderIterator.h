@@ -13,9 +13,10 @@ namespace nuvo {
 
 // Walks the entries of one folder. Option bits: 2 return folders; 4 return files (regular files
 // and symbolic links); 8 also return entries whose name begins with '.'; 16 replace symbolic
-// links by their resolved targets (unresolvable links are skipped). Other bits are ignored.
-// Entries of other kinds (FIFOs, sockets, devices) are never returned. A folder that cannot be
-// opened gives an empty walk. Owns its directory stream; not thread-safe.
+// links by their resolved targets (unresolvable links are skipped); 32 with 4 also returns
+// entries of other kinds (FIFOs, sockets, devices) as files, for deletion. Other bits are ignored.
+// A folder that cannot be opened gives an empty walk. Owns its directory stream; not
+// thread-safe.
 class XLinuxFolderIterator {
 public:
     enum : unsigned {
@@ -23,6 +24,7 @@ public:
         kFiles = 4,
         kInvisibles = 8,
         kResolveLinks = 16,
+        kOtherKinds = 32,
     };
 
     XLinuxFolderIterator(const std::string& folderPath, unsigned options);

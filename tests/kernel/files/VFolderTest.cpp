@@ -653,5 +653,24 @@ TEST(VFolder, LinkToAFolderIsRemovedAsALinkNeverEmptied)
     }
 }
 
+TEST(VFolder, DeleteWithContentRemovesSpecialFiles)
+{
+    Fixture t;
+    MakeFolder(t / "box");
+    MakeFolder(t / "box/sub");
+    ASSERT_EQ(::mkfifo((t / "box/sub/pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((t / "box/.pipe").c_str(), 0600), 0);
+    MakeFolder(t / "only");
+    ASSERT_EQ(::mkfifo((t / "only/pipe").c_str(), 0600), 0);
+    StErrorContextInstaller errors;
+
+    EXPECT_FALSE(Folder(t / "only")->IsEmpty());
+    EXPECT_EQ(Folder(t / "only")->Delete(false), VE_FOLDER_NOT_EMPTY);
+    EXPECT_EQ(Folder(t / "box")->Delete(true), VE_OK);
+
+    EXPECT_FALSE(EntryExists(t / "box"));
+    EXPECT_EQ(Codes(errors), std::vector<VError>{VE_FOLDER_NOT_EMPTY});
+}
+
 } // namespace
 } // namespace nuvo::test

@@ -390,12 +390,11 @@ bool VFilePath::_ReplaceLastComponent(const VString& component)
     return true;
 }
 
-bool VFilePath::SetFolderName(const VString& name, bool withExtension)
+bool VFilePath::_SetLastName(const VString& name, bool withExtension)
 {
-    if (!IsFolder())
-        return false;
     VString component(name);
     if (!withExtension) {
+        // name has no extension of its own: the current one is put back after it.
         VString extension;
         GetExtension(extension);
         if (!extension.IsEmpty()) {
@@ -406,20 +405,14 @@ bool VFilePath::SetFolderName(const VString& name, bool withExtension)
     return _ReplaceLastComponent(component);
 }
 
+bool VFilePath::SetFolderName(const VString& name, bool withExtension)
+{
+    return IsFolder() && _SetLastName(name, withExtension);
+}
+
 bool VFilePath::SetFileName(const VString& name, bool withExtension)
 {
-    if (!IsFile())
-        return false;
-    VString component(name);
-    if (!withExtension) {
-        VString extension;
-        GetExtension(extension);
-        if (!extension.IsEmpty()) {
-            component.AppendUniChar(u'.');
-            component.AppendString(extension);
-        }
-    }
-    return _ReplaceLastComponent(component);
+    return IsFile() && _SetLastName(name, withExtension);
 }
 
 bool VFilePath::SetName(const VString& name)

@@ -102,6 +102,7 @@ public:
 private:
     void _SetText(const VString& text);
     bool _ReplaceLastComponent(const VString& component);
+    bool _SetLastName(const VString& name, bool withExtension);
 
     VString fPath;
     bool fIsValid = false;

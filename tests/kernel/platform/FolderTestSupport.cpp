@@ -3,23 +3,61 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <filesystem>
+#include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/StTempFolder.h"
+
 namespace nuvo::test {
+
+void MakeTree(const std::string& root, std::initializer_list<std::string> entries)
+{
+    for (size_t slash = root.find('/', 1); slash != std::string::npos; slash = root.find('/', slash + 1)) {
+        if (!EntryExists(root.substr(0, slash)))
+            MakeFolder(root.substr(0, slash));
+    }
+    if (!EntryExists(root))
+        MakeFolder(root);
+    for (const std::string& entry : entries) {
+        const size_t arrow = entry.find("->");
+        const size_t equal = entry.find('=');
+        if (arrow != std::string::npos)
+            MakeLink(entry.substr(arrow + 2), root + "/" + entry.substr(0, arrow));
+        else if (equal != std::string::npos)
+            WriteFile(root + "/" + entry.substr(0, equal), entry.substr(equal + 1));
+        else
+            MakeFolder(root + "/" + entry);
+    }
+}
 
 void MakeFolder(const std::string& path, unsigned mode)
 {
     ASSERT_EQ(::mkdir(path.c_str(), 0700), 0) << path << ": " << std::strerror(errno);
-    ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
+    SetMode(path, mode);
 }
 
 void MakeLink(const std::string& target, const std::string& path)
 {
     ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0) << path << ": " << std::strerror(errno);
+}
+
+void SetMode(const std::string& path, unsigned mode)
+{
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path << ": " << std::strerror(errno);
+}
+
+void SetTimes(const std::string& path, struct timespec accessed, struct timespec modified)
+{
+    const timespec times[2] = {accessed, modified};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 
 struct stat LinkStat(const std::string& path)
@@ -43,60 +81,80 @@ std::string LinkTarget(const std::string& path)
     return n < 0 ? std::string() : std::string(buffer, size_t(n));
 }
 
+std::string RealPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
 std::set<std::string> NamesIn(const std::string& folder)
 {
     std::set<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
-    while (struct dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.insert(name);
-    }
-    ::closedir(dir);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.insert(entry.path().filename());
     return names;
-}
-
-static void CollectTree(const std::string& root, const std::string& relative, std::set<std::string>& out)
-{
-    for (const std::string& name : NamesIn(root + "/" + relative)) {
-        std::string path = relative + name;
-        struct stat st = LinkStat(root + "/" + path);
-        if (S_ISDIR(st.st_mode)) {
-            out.insert(path + "/");
-            CollectTree(root, path + "/", out);
-        } else {
-            out.insert(path);
-        }
-    }
 }
 
 std::set<std::string> TreeOf(const std::string& root)
 {
+    namespace fs = std::filesystem;
     std::set<std::string> out;
-    CollectTree(root, "", out);
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end;
+         !error && it != end; it.increment(error)) {
+        const bool isFolder = fs::is_directory(it->symlink_status());
+        out.insert(it->path().lexically_relative(root).string() + (isFolder ? "/" : ""));
+    }
     return out;
 }
 
-int RunUnprivileged(const std::function<int()>& body)
+static int RunInChild(const std::function<bool()>& prepare, const std::function<int()>& body)
 {
     pid_t pid = ::fork();
     if (pid < 0)
         return -1;
-    if (pid == 0) {
-        if (::geteuid() == 0) {
-            const uid_t nobody = 65534;
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0
-                || ::setresuid(nobody, nobody, nobody) != 0)
-                ::_exit(kUnprivilegedUnavailable);
-        }
-        ::_exit(body());
-    }
+    if (pid == 0)
+        ::_exit(prepare() ? body() : kUnprivilegedUnavailable);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunUnprivileged(const std::function<int()>& body)
+{
+    return RunInChild(
+        [] {
+            const uid_t nobody = 65534;
+            return ::geteuid() != 0
+                || (::setgroups(0, nullptr) == 0 && ::setresgid(nobody, nobody, nobody) == 0
+                    && ::setresuid(nobody, nobody, nobody) == 0);
+        },
+        body);
+}
+
+int RunWithPrivateMounts(const std::function<int()>& body)
+{
+    return RunInChild(
+        [] {
+            if (::unshare(CLONE_NEWNS) != 0) {
+                // Unmapped ids cannot own new files: map ours onto themselves.
+                const std::string uid = std::to_string(::geteuid()), gid = std::to_string(::getegid());
+                auto write = [](const char* path, const std::string& text) {
+                    int fd = ::open(path, O_WRONLY);
+                    bool written = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+                    if (fd >= 0)
+                        ::close(fd);
+                    return written;
+                };
+                if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 || !write("/proc/self/uid_map", uid + " " + uid + " 1")
+                    || !write("/proc/self/setgroups", "deny") || !write("/proc/self/gid_map", gid + " " + gid + " 1"))
+                    return false;
+            }
+            return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        },
+        body);
 }
 
 bool ShareWithUnprivileged(const std::string& folder)
@@ -104,12 +162,8 @@ bool ShareWithUnprivileged(const std::string& folder)
     if (::chmod(folder.c_str(), 0777) != 0)
         return false;
     // Every ancestor must let others search it.
-    std::string path = folder;
-    while (true) {
-        size_t slash = path.rfind('/');
-        if (slash == std::string::npos || slash == 0)
-            break;
-        path.resize(slash);
+    for (std::string path = folder; path.rfind('/') != std::string::npos && path.rfind('/') != 0;) {
+        path.resize(path.rfind('/'));
         struct stat st;
         if (::stat(path.c_str(), &st) != 0 || !(st.st_mode & S_IXOTH))
             return false;

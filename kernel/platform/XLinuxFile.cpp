@@ -10,10 +10,10 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
+#include "kernel/platform/XLinuxAttributeCopier.h"
 #include "kernel/platform/XLinuxDataCopier.h"
 #include "kernel/platform/XLinuxErrno.h"
 
@@ -24,65 +24,6 @@ namespace {
 int64_t Milliseconds(const struct statx_timestamp& time)
 {
     return int64_t(time.tv_sec) * 1000 + int64_t(time.tv_nsec) / 1000000;
-}
-
-// Names in these namespaces may be refused to an unprivileged process, or to any process by a
-// file system that stores them differently; the copy goes on without them, as cp -a does.
-bool IsPrivilegedAttribute(const char* name)
-{
-    return std::strncmp(name, "security.", 9) == 0 || std::strncmp(name, "trusted.", 8) == 0
-        || std::strncmp(name, "system.", 7) == 0;
-}
-
-VError CopyExtendedAttributes(int source, int destination)
-{
-    std::vector<char> names(1024);
-    ssize_t length;
-    for (;;) {
-        length = ::flistxattr(source, names.data(), names.size());
-        if (length >= 0)
-            break;
-        int error = errno;
-        if (error == ENOTSUP)
-            return VE_OK;
-        if (error != ERANGE)
-            return XLinuxFile::ErrorFromErrno(error);
-        ssize_t needed = ::flistxattr(source, nullptr, 0);
-        if (needed < 0)
-            return XLinuxFile::ErrorFromErrno(errno);
-        names.resize(size_t(needed) + 1);
-    }
-    std::vector<char> value(1024);
-    for (ssize_t offset = 0; offset < length;) {
-        const char* name = names.data() + offset;
-        offset += ssize_t(std::strlen(name)) + 1;
-        ssize_t size;
-        for (;;) {
-            size = ::fgetxattr(source, name, value.data(), value.size());
-            if (size >= 0)
-                break;
-            int error = errno;
-            if (error == ENODATA)
-                break; // removed meanwhile
-            if (error != ERANGE)
-                return XLinuxFile::ErrorFromErrno(error);
-            ssize_t needed = ::fgetxattr(source, name, nullptr, 0);
-            if (needed < 0)
-                return XLinuxFile::ErrorFromErrno(errno);
-            value.resize(size_t(needed) + 1);
-        }
-        if (size < 0)
-            continue;
-        if (::fsetxattr(destination, name, value.data(), size_t(size), 0) != 0) {
-            int error = errno;
-            if (error == ENOTSUP)
-                return VE_OK; // the destination keeps no extended attributes at all
-            if ((error == EPERM || error == EACCES) && IsPrivilegedAttribute(name))
-                continue;
-            return XLinuxFile::ErrorFromErrno(error);
-        }
-    }
-    return VE_OK;
 }
 
 VError CopyLink(const char* source, const char* destination, const struct stat& st)
@@ -145,7 +86,7 @@ VError CopyRegularFile(const char* source, const char* destination, const struct
         result = copier.Copy(in, out, current, outStat.st_dev);
     }
     if (!result)
-        result = CopyExtendedAttributes(in, out);
+        result = XLinuxAttributeCopier().Copy(in, out);
     // Owner before mode: chown clears the set-id bits that fchmod then puts back.
     if (!result && ::geteuid() == 0 && ::fchown(out, current.st_uid, current.st_gid) != 0)
         result = XLinuxFile::ErrorFromErrno(errno);

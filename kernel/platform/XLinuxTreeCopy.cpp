@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "kernel/platform/XLinuxErrno.h"
@@ -27,14 +26,6 @@ std::string WithoutTrailingSlash(const std::string& path)
 bool IsDotOrDotDot(const char* name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-// Attributes the destination cannot take (a file system without user xattrs, a security label
-// we may not set) are dropped, as `cp -a` does; anything else is a failure of the copy.
-bool IsAttributeRefused(int error)
-{
-    return error == ENOTSUP || error == EOPNOTSUPP || error == EPERM || error == EACCES || error == ENOSPC
-        || error == E2BIG || error == ERANGE;
 }
 
 // Root in a user namespace may not give away files to ids outside it (EPERM, EINVAL). The
@@ -238,7 +229,7 @@ VError XLinuxTreeCopy::CopyFile(int srcFolder, int dstFolder, const char* name, 
 
     VError result = fData.Copy(in, out, current, fDstDevice);
     if (!result)
-        result = CopyExtendedAttributes(in, out);
+        result = fAttributes.Copy(in, out);
     // Owner before mode: chown clears the set-id bits that fchmod then puts back.
     if (!result && fIsRoot && ::fchown(out, current.st_uid, current.st_gid) != 0 && !IsOwnerRefused(errno))
         result = XLinuxErrnoToError(errno);
@@ -307,60 +298,10 @@ VError XLinuxTreeCopy::FinishFolder(Level& level)
         return XLinuxErrnoToError(errno);
     if (fIsRoot && ::fchown(level.destination, st.st_uid, st.st_gid) != 0 && !IsOwnerRefused(errno))
         return XLinuxErrnoToError(errno);
-    if (VError error = CopyExtendedAttributes(::dirfd(level.source), level.destination))
+    if (VError error = fAttributes.Copy(::dirfd(level.source), level.destination))
         return error;
     if (::fchmod(level.destination, st.st_mode & 07777) != 0)
         return XLinuxErrnoToError(errno);
-    return VE_OK;
-}
-
-VError XLinuxTreeCopy::CopyExtendedAttributes(int source, int destination)
-{
-    if (fAttrNames.empty())
-        fAttrNames.resize(4096);
-    ssize_t length;
-    for (;;) {
-        length = ::flistxattr(source, fAttrNames.data(), fAttrNames.size());
-        if (length >= 0)
-            break;
-        int error = errno;
-        if (error == ENOTSUP || error == EOPNOTSUPP)
-            return VE_OK;
-        if (error != ERANGE)
-            return XLinuxErrnoToError(error);
-        ssize_t needed = ::flistxattr(source, nullptr, 0);
-        if (needed < 0)
-            return XLinuxErrnoToError(errno);
-        fAttrNames.resize(size_t(needed) + 1);
-    }
-    for (ssize_t offset = 0; offset < length;) {
-        const char* attrName = fAttrNames.data() + offset;
-        offset += ssize_t(std::strlen(attrName)) + 1;
-        if (fAttrValue.empty())
-            fAttrValue.resize(4096);
-        ssize_t size;
-        for (;;) {
-            size = ::fgetxattr(source, attrName, fAttrValue.data(), fAttrValue.size());
-            if (size >= 0)
-                break;
-            int error = errno;
-            if (error == ENODATA)
-                break; // removed meanwhile
-            if (error != ERANGE)
-                return XLinuxErrnoToError(error);
-            ssize_t needed = ::fgetxattr(source, attrName, nullptr, 0);
-            if (needed < 0)
-                return XLinuxErrnoToError(errno);
-            fAttrValue.resize(size_t(needed) + 1);
-        }
-        if (size < 0)
-            continue;
-        if (::fsetxattr(destination, attrName, fAttrValue.data(), size_t(size), 0) != 0) {
-            int error = errno;
-            if (!IsAttributeRefused(error))
-                return XLinuxErrnoToError(error);
-        }
-    }
     return VE_OK;
 }
 

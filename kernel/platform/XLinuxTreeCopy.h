@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kernel/base/VTypes.h"
+#include "kernel/platform/XLinuxAttributeCopier.h"
 #include "kernel/platform/XLinuxDataCopier.h"
 
 namespace nuvo {
@@ -55,7 +56,6 @@ private:
     VError CopyLink(int srcFolder, int dstFolder, const char* name, const struct stat& st);
     VError CopySpecial(int dstFolder, const char* name, const struct stat& st);
     VError FinishFolder(Level& level);
-    VError CopyExtendedAttributes(int source, int destination);
     void CloseLevels();
 
     std::vector<Level> fLevels;
@@ -66,8 +66,7 @@ private:
     bool fIsRoot = false;           // running as root: owners are copied too
     XLinuxDataCopier fData;
     std::unordered_map<InodeKey, std::string, InodeKeyHash> fHardLinks; // first copy's relative path
-    std::vector<char> fAttrNames;
-    std::vector<char> fAttrValue;
+    XLinuxAttributeCopier fAttributes;
 };
 
 } // namespace nuvo

@@ -1,16 +1,10 @@
-// A command-line program built on VProcessIPC for the process tests. Its arguments say what
-// to do:
-//   answer=N   DoParseCommandLine returns N (0 when absent)
-//   mode=M     plain        DoRun prints "run"
-//              interactive  DoRun prints "ready", then answers each input line with
-//                           "running=<IsRunning()>" until end of input, then prints "done";
-//                           it never polls IsRunning on its own
-//              base-run     DoRun prints "ready" and runs the base message loop
-//              init-twice   Init is called twice; the results and step counts are printed
-//              throw=N      DoRun pushes 'nuvo' N
-//              run-after-failed-init  Run is called although Init failed
-//              old-system   the system version check fails; what Init left is printed
-// DoParseCommandLine prints every argument it receives as "argI=TEXT len=UNITS".
+// A command-line program built on VProcessIPC for the process tests. Arguments:
+//   answer=N  DoParseCommandLine returns N (0 when absent); it prints each argument it receives
+//             as "argI=TEXT len=UNITS"
+//   mode=M    plain: DoRun prints "run"; interactive: DoRun prints "ready", answers each input
+//             line with "running=<IsRunning()>" (it never polls on its own), then "done";
+//             base-run: "ready", the base message loop, "done"; throw=N: DoRun pushes 'nuvo' N;
+//             init-twice, run-after-failed-init, old-system: print what Init left
 // The exit code follows the updater's entry point.
 
 #include <cstdio>
@@ -37,8 +31,7 @@ int sThrowNumber = 0;
 
 void PrintLine(const std::string& line)
 {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
+    std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
 
@@ -54,9 +47,7 @@ protected:
     {
         ++fChecks;
         fCheckedVersion = version;
-        if (sMode == "old-system")
-            return false;
-        return VProcessIPC::DoCheckSystemVersion(version);
+        return sMode != "old-system" && VProcessIPC::DoCheckSystemVersion(version);
     }
 
     int DoParseCommandLine(VCommandLineParser& parser) override
@@ -76,33 +67,21 @@ protected:
     void DoRun() override
     {
         ++fRuns;
-        if (sMode == "interactive") {
+        if (sMode == "throw") {
+            _ThrowError(MakeNuvoError(sThrowNumber));
+        } else if (sMode == "plain") {
+            PrintLine("run");
+        } else {
             PrintLine("ready");
             char line[256];
-            while (std::fgets(line, sizeof(line), stdin))
+            while (sMode == "interactive" && std::fgets(line, sizeof(line), stdin))
                 PrintLine(std::string("running=") + (IsRunning() ? "1" : "0"));
+            if (sMode == "base-run")
+                VProcessIPC::DoRun();
             PrintLine("done");
-        } else if (sMode == "base-run") {
-            PrintLine("ready");
-            VProcessIPC::DoRun();
-            PrintLine("done");
-        } else if (sMode == "throw") {
-            _ThrowError(MakeNuvoError(sThrowNumber));
-        } else {
-            PrintLine("run");
         }
     }
 };
-
-int ExitCodeAfterRun(ProbeProcess& process)
-{
-    if (VTask* task = VTask::GetCurrent()) {
-        VError error = task->GetLastError();
-        if (error != VE_OK)
-            process.SetExitCode(error == VE_INIT_FAILED ? 1 : 2);
-    }
-    return process.GetExitCode();
-}
 
 } // namespace
 
@@ -129,7 +108,6 @@ int main(int argc, char** argv)
         bool second = process.Init(kFlags);
         std::printf("first=%d second=%d checks=%d parses=%d exit=%d/%d\n", int(first), int(second),
                     process.fChecks, process.fParses, exitAfterFirst, process.GetExitCode());
-        std::fflush(stdout);
         return 0;
     }
     if (sMode == "run-after-failed-init") {
@@ -144,7 +122,6 @@ int main(int argc, char** argv)
         std::printf("init=%d runs=%d error=%s/%d p1=%s\n", int(ok), process.fRuns,
                     ComponentOf(error) == kComponentNuvo ? "nuvo" : "other", NumberOf(error),
                     to_string(parameter).c_str());
-        std::fflush(stdout);
         return 0;
     }
 
@@ -153,7 +130,6 @@ int main(int argc, char** argv)
         std::printf("init=%d exit=%d version=%d instance=%d task=%d logger=%d parses=%d\n", int(ok),
                     process.GetExitCode(), int(process.fCheckedVersion), int(VProcess::Get() == &process),
                     int(VTask::GetCurrent() != nullptr), int(process.GetLogger() != nullptr), process.fParses);
-        std::fflush(stdout);
         return ok ? 0 : process.GetExitCode();
     }
 
@@ -161,5 +137,8 @@ int main(int argc, char** argv)
         return process.GetExitCode();
     process.SetExitCode(0);
     process.Run();
-    return ExitCodeAfterRun(process);
+    VError error = VTask::GetCurrent() ? VTask::GetCurrent()->GetLastError() : VE_OK;
+    if (error != VE_OK)
+        process.SetExitCode(error == VE_INIT_FAILED ? 1 : 2);
+    return process.GetExitCode();
 }

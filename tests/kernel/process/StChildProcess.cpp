@@ -2,12 +2,10 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 extern char** environ;
 
@@ -15,126 +13,103 @@ namespace nuvo::test {
 
 namespace {
 
-std::string ReadAll(int fd)
+std::string ReadAll(FILE* stream)
 {
     std::string data;
     char buffer[4096];
-    for (;;) {
-        ssize_t count = ::read(fd, buffer, sizeof(buffer));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            break;
-        data.append(buffer, size_t(count));
-    }
+    while (size_t count = stream ? std::fread(buffer, 1, sizeof(buffer), stream) : 0)
+        data.append(buffer, count);
     return data;
 }
 
-void CloseFd(int& fd)
+void Close(FILE*& stream)
 {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
+    if (stream)
+        std::fclose(stream);
+    stream = nullptr;
 }
 
 } // namespace
 
 StChildProcess::StChildProcess(const std::string& program, const std::vector<std::string>& args)
 {
-    int in[2], out[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0)
-        return;
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        ::close(in[0]), ::close(in[1]);
-        return;
-    }
-    if (::pipe2(err, O_CLOEXEC) != 0) {
-        ::close(in[0]), ::close(in[1]), ::close(out[0]), ::close(out[1]);
-        return;
-    }
+    int pipes[3][2];   // the child's standard input, output and error
+    int made = 0;
+    while (made < 3 && ::pipe2(pipes[made], O_CLOEXEC) == 0)
+        ++made;
     // A child that dies early must fail the test, not kill it through a write on its input.
     ::signal(SIGPIPE, SIG_IGN);
-    // Everything the child needs is built before fork: between fork and exec only
-    // async-signal-safe calls are allowed.
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
+    // The child inherits the limit: SIGQUIT's default action must not leave core files behind.
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_CORE, &limit);
+    struct rlimit noCore = {0, limit.rlim_max};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
 
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        struct rlimit noCore = {0, 0};
-        ::setrlimit(RLIMIT_CORE, &noCore);
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
-            ::signal(sig, SIG_DFL);
-        ::execve(program.c_str(), argv.data(), environ);
-        ::_exit(127);
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    ::posix_spawnattr_setsigmask(&attributes, &signals);
+    for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
+        sigaddset(&signals, sig);
+    ::posix_spawnattr_setsigdefault(&attributes, &signals);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    for (int fd = 0; fd < made; ++fd)
+        ::posix_spawn_file_actions_adddup2(&actions, pipes[fd][fd == 0 ? 0 : 1], fd);
+    pid_t pid = -1;
+    if (made == 3 && ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0)
+        fPid = pid;
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
+    ::setrlimit(RLIMIT_CORE, &limit);
+    for (int fd = 0; fd < made; ++fd) {
+        ::close(pipes[fd][fd == 0 ? 0 : 1]);
+        if (fPid <= 0)
+            ::close(pipes[fd][fd == 0 ? 1 : 0]);
     }
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    fIn = in[1];
-    fOut = out[0];
-    fErr = err[0];
-    fPid = pid;
+    if (fPid > 0) {
+        fIn = ::fdopen(pipes[0][1], "w");
+        fOut = ::fdopen(pipes[1][0], "r");
+        fErr = ::fdopen(pipes[2][0], "r");
+    }
 }
 
 StChildProcess::~StChildProcess()
 {
-    CloseFd(fIn);
-    CloseFd(fOut);
-    CloseFd(fErr);
-    if (fPid > 0) {
+    if (fPid > 0)
         ::kill(fPid, SIGKILL);
-        int status;
-        while (::waitpid(fPid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
+    std::string out, err;
+    Finish(out, err);
 }
 
 bool StChildProcess::ReadLine(std::string& line)
 {
-    for (;;) {
-        size_t end = fPending.find('\n');
-        if (end != std::string::npos) {
-            line = fPending.substr(0, end);
-            fPending.erase(0, end + 1);
+    line.clear();
+    for (int c; fOut && (c = std::fgetc(fOut)) != EOF;) {
+        if (c == '\n')
             return true;
-        }
-        char buffer[512];
-        ssize_t count = ::read(fOut, buffer, sizeof(buffer));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        fPending.append(buffer, size_t(count));
+        line += char(c);
     }
+    return false;
 }
 
 void StChildProcess::WriteToInput(const std::string& bytes)
 {
-    size_t done = 0;
-    while (fIn >= 0 && done < bytes.size()) {
-        ssize_t count = ::write(fIn, bytes.data() + done, bytes.size() - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            break;
-        done += size_t(count);
+    if (fIn) {
+        std::fwrite(bytes.data(), 1, bytes.size(), fIn);
+        std::fflush(fIn);
     }
 }
 
 void StChildProcess::CloseInput()
 {
-    CloseFd(fIn);
+    Close(fIn);
 }
 
 int StChildProcess::Finish(std::string& out, std::string& err)
@@ -142,35 +117,28 @@ int StChildProcess::Finish(std::string& out, std::string& err)
     CloseInput();
     // The outputs of these children are far below a pipe's capacity, so reading one stream to
     // its end before the other cannot dead-lock.
-    out = fPending + ReadAll(fOut);
-    fPending.clear();
+    out = ReadAll(fOut);
     err = ReadAll(fErr);
-    CloseFd(fOut);
-    CloseFd(fErr);
+    Close(fOut);
+    Close(fErr);
     int status = -1;
-    if (fPid > 0) {
-        while (::waitpid(fPid, &status, 0) < 0 && errno == EINTR) {
-        }
-        fPid = -1;
-    }
+    if (fPid > 0)
+        ::waitpid(fPid, &status, 0);
+    fPid = -1;
     return status;
 }
 
 int RunChild(const std::string& program, const std::vector<std::string>& args, std::string& out, std::string& err)
 {
     StChildProcess child(program, args);
-    if (!child.IsStarted())
-        return -1;
-    return child.Finish(out, err);
+    return child.IsStarted() ? child.Finish(out, err) : -1;
 }
 
 int ExitCodeOf(int status)
 {
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
-        return -WTERMSIG(status);
-    return 1000;
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : 1000;
 }
 
 } // namespace nuvo::test

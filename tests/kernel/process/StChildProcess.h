@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,9 @@ public:
 
 private:
     pid_t fPid = -1;
-    int fIn = -1;
-    int fOut = -1;
-    int fErr = -1;
-    std::string fPending;   // standard output read past the last returned line
+    FILE* fIn = nullptr;
+    FILE* fOut = nullptr;
+    FILE* fErr = nullptr;
 };
 
 // Runs program to its end with no input; returns the raw wait status.

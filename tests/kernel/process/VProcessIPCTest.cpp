@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -44,6 +46,8 @@ TEST(VProcessIPCArguments, ProcessSerialNumbersAreDropped)
         // The program path is an argument like the others.
         {{"-psn_0_1", "a"}, {"a"}},
         {{}, {}},
+        // é and U+1F600 come back as they went in.
+        {{"/bin/app", "caf\xC3\xA9", "\xF0\x9F\x98\x80!"}, {"/bin/app", "caf\xC3\xA9", "\xF0\x9F\x98\x80!"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.expected));
@@ -53,15 +57,6 @@ TEST(VProcessIPCArguments, ProcessSerialNumbersAreDropped)
         argv.push_back(nullptr);
         EXPECT_EQ(ToUTF8(VProcessIPC::BuildArgumentVector(int(row.argv.size()), argv.data())), row.expected);
     }
-
-    char program[] = "/bin/app";
-    char accented[] = "caf\xC3\xA9";       // café
-    char astral[] = "\xF0\x9F\x98\x80!";   // U+1F600 then '!'
-    char* argv[] = {program, accented, astral, nullptr};
-    std::vector<VString> args = VProcessIPC::BuildArgumentVector(3, argv);
-    ASSERT_EQ(args.size(), 3u);
-    EXPECT_EQ(args[1], VString(u"caf\u00E9"));
-    EXPECT_EQ(args[2], VString(u"\U0001F600!"));
 }
 
 TEST(VCommandLineParserMinimal, HolderAndErrors)
@@ -138,7 +133,8 @@ TEST_F(VProcessIPCChild, ExitCodesAndInitialisation)
         {"any other value", {"answer=-1"}, 1, "arg1=answer=-1 len=9\n"},
         {"run ends with nuvo 4", {"mode=throw=4"}, 1, "arg1=mode=throw=4 len=12\n"},
         {"run ends with another error", {"mode=throw=5"}, 2, "arg1=mode=throw=5 len=12\n"},
-        {"process serial numbers", {"-psn_0_1", "a", "-psn", "-psn_0_2"}, 0, "arg1=a len=1\narg2=-psn len=4\nrun\n"},
+        {"process serial numbers", {"-psn_0_1", "a", "-psn", "-psn_0_2", "caf\xC3\xA9"}, 0,
+         "arg1=a len=1\narg2=-psn len=4\narg3=caf\xC3\xA9 len=4\nrun\n"},
         // A second Init repeats nothing and answers the first result.
         {"init twice, go on", {"mode=init-twice", "answer=0"}, 0,
          "arg1=mode=init-twice len=15\narg2=answer=0 len=8\nfirst=1 second=1 checks=1 parses=1 exit=0/0\n"},
@@ -161,65 +157,53 @@ TEST_F(VProcessIPCChild, ExitCodesAndInitialisation)
     }
 }
 
-TEST_F(VProcessIPCChild, EachSigintPrintsTheLineAndStopsTheMainTask)
+TEST_F(VProcessIPCChild, SignalsStopTheMainTask)
 {
-    StChildProcess child(kProbe, {"mode=interactive"});
-    StartUntilReady(child, "interactive");
-    child.WriteToInput("check\n");
-    std::string line;
-    ASSERT_TRUE(child.ReadLine(line));
-    EXPECT_EQ(line, "running=1");
-
-    // The pending signal is delivered before the probe's read returns with the next line; the
-    // handler stays installed, so each signal prints the line.
-    for (int i = 0; i < 2; ++i) {
-        SCOPED_TRACE(i);
-        ASSERT_EQ(::kill(child.GetPid(), SIGINT), 0);
-        child.WriteToInput("check\n");
-        std::string lines;
-        for (int n = 0; n < 4 && child.ReadLine(line); ++n)
-            lines += line + "\n";
-        EXPECT_EQ(lines, kCtrlC + "running=0\n");
-    }
-    std::string out, err;
-    int status = child.Finish(out, err);
-    // DoRun does not poll IsRunning: it completes its work and the run ends normally.
-    EXPECT_EQ(out, "done\n");
-    EXPECT_EQ(ExitCodeOf(status), 0);
-    EXPECT_EQ(err, "");
-}
-
-TEST_F(VProcessIPCChild, SigtermAndSigquitStopTheMainTaskSilently)
-{
-    for (int signalNumber : {SIGTERM, SIGQUIT}) {
-        SCOPED_TRACE(signalNumber);
-        StChildProcess child(kProbe, {"mode=interactive"});
-        StartUntilReady(child, "interactive");
-        ASSERT_EQ(::kill(child.GetPid(), signalNumber), 0);
-        child.WriteToInput("check\n");
-        std::string line;
-        ASSERT_TRUE(child.ReadLine(line));
-        EXPECT_EQ(line, "running=0");
+    // A pending signal is delivered before the probe's read returns with the next input line.
+    struct Row {
+        int signal;
+        const char* mode;
+        int times;
+        std::string eachAnswer;   // what each signal and one input line bring; empty: no input
+        int last;                 // a last signal sent before the end, or 0
+        int exitCode;
+        std::string out;
+    };
+    const std::vector<Row> rows = {
+        // The SIGINT handler stays installed: each one prints the line. DoRun does not poll
+        // IsRunning: it completes its work and the run ends normally.
+        {SIGINT, "interactive", 2, kCtrlC + "running=0\n", 0, 0, "done\n"},
+        {SIGTERM, "interactive", 1, "running=0\n", 0, 0, "done\n"},
         // SIGQUIT's handler was reset: a second one takes the default action.
-        if (signalNumber == SIGQUIT) {
-            ASSERT_EQ(::kill(child.GetPid(), SIGQUIT), 0);
+        {SIGQUIT, "interactive", 1, "running=0\n", SIGQUIT, -SIGQUIT, ""},
+        {SIGTERM, "base-run", 1, "", 0, 0, "done\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.signal) + " " + row.mode);
+        StChildProcess child(kProbe, {std::string("mode=") + row.mode});
+        ASSERT_NO_FATAL_FAILURE(StartUntilReady(child, row.mode));
+        std::string line;
+        if (!row.eachAnswer.empty()) {
+            child.WriteToInput("check\n");
+            ASSERT_TRUE(child.ReadLine(line));
+            EXPECT_EQ(line, "running=1");
         }
+        for (int i = 0; i < row.times; ++i) {
+            ASSERT_EQ(::kill(child.GetPid(), row.signal), 0);
+            if (row.eachAnswer.empty())
+                continue;
+            child.WriteToInput("check\n");
+            std::string lines;
+            for (auto n = std::count(row.eachAnswer.begin(), row.eachAnswer.end(), '\n'); n > 0; --n)
+                lines += child.ReadLine(line) ? line + "\n" : "";
+            EXPECT_EQ(lines, row.eachAnswer) << "signal " << i;
+        }
+        ASSERT_TRUE(row.last == 0 || ::kill(child.GetPid(), row.last) == 0);
         std::string out, err;
-        int status = child.Finish(out, err);
-        EXPECT_EQ(ExitCodeOf(status), signalNumber == SIGQUIT ? -SIGQUIT : 0);
-        EXPECT_EQ(out, signalNumber == SIGQUIT ? "" : "done\n");
+        EXPECT_EQ(ExitCodeOf(child.Finish(out, err)), row.exitCode);
+        EXPECT_EQ(out, row.out);
+        EXPECT_EQ(err, "");
     }
-}
-
-TEST_F(VProcessIPCChild, BaseMessageLoopEndsOnSigterm)
-{
-    StChildProcess child(kProbe, {"mode=base-run"});
-    StartUntilReady(child, "base-run");
-    ASSERT_EQ(::kill(child.GetPid(), SIGTERM), 0);
-    std::string out, err;
-    int status = child.Finish(out, err);
-    EXPECT_EQ(out, "done\n");
-    EXPECT_EQ(ExitCodeOf(status), 0);
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include <vector>
 #include <filesystem>
 
 namespace nuvo::test {
@@ -15,11 +14,9 @@ StTempFolder::StTempFolder()
 {
     const char* tmp = ::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/nuvo-test-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr)
+    if (::mkdtemp(pattern.data()) == nullptr)
         ADD_FAILURE() << "mkdtemp failed for " << pattern;
-    fPath = buffer.data();
+    fPath = pattern;
 }
 
 StTempFolder::~StTempFolder()

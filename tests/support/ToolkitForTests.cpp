@@ -9,12 +9,9 @@ namespace nuvo::test {
 
 namespace {
 
-// The test program's process object: the thread that calls InitToolkitForTests (the test
-// main) becomes the main task, and the process logger exists so that pushed errors are logged.
-class VTestProcess : public VProcess {
-};
-
-VTestProcess* sProcess = nullptr;
+// The thread that calls InitToolkitForTests (the test main) becomes the main task, and the
+// process logger exists so that pushed errors are logged.
+VProcess* sProcess = nullptr;
 
 } // namespace
 
@@ -22,7 +19,7 @@ void InitToolkitForTests()
 {
     if (sProcess)
         return;
-    sProcess = new VTestProcess;
+    sProcess = new VProcess;
     if (!sProcess->Init(kProcessInitWithLogger)) {
         std::fputs("InitToolkitForTests: the process object could not be initialised\n", stderr);
         std::abort();

@@ -140,12 +140,8 @@ TEST(VUpdateEngineRun, MissingBundlesAreReportedOutdatedFirst)
 
 TEST(UpdaterBundle, LayoutOfTheBuiltBundle)
 {
-    struct stat info;
-    ASSERT_EQ(::stat((kBuiltBundle + "/Contents/MacOS/updater").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode) && (info.st_mode & S_IXUSR));
-    ASSERT_EQ(::stat((kBuiltBundle + "/Contents/Resources").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISDIR(info.st_mode));
-
+    // The executable is run from a copy of the bundle below.
+    EXPECT_TRUE(std::filesystem::is_directory(kBuiltBundle + "/Contents/Resources"));
     std::string plist = test::ReadFile(kBuiltBundle + "/Contents/Info.plist");
     EXPECT_EQ(plist.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0), 0u);
     for (const char* fragment : {"<key>CFBundleExecutable</key>\n\t<string>updater</string>",

@@ -2,9 +2,9 @@
 #include <cerrno>
 #include <chrono>
 #include <fstream>
-#include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,11 @@ TEST(VTask, OnlyThreadsOfTheTaskManagerHaveATask)
     EXPECT_EQ(VTaskMgr::Get()->GetMainTask(), current) << "a second initialisation keeps the main task";
 
     bool foreignHasNone = false;
-    std::thread([&] { foreignHasNone = VTask::GetCurrent() == nullptr && VTask::GetCurrentID() == 0; }).join();
+    std::thread([&] {
+        foreignHasNone = VTask::GetCurrent() == nullptr && VTask::GetCurrentID() == 0;
+        VTask::Sleep(3600 * 1000); // returns at once outside a task
+        VTask::Sleep(-5);
+    }).join();
     EXPECT_TRUE(foreignHasNone);
 }
 
@@ -107,13 +111,24 @@ TEST(VTask, ThreadThatCannotStartLeavesTheTaskDeadWithAnError)
 
 TEST(VTask, RunFunctionReturningEndsTheTaskAndNobodyWaitsForItself)
 {
+    VTask* main = VTask::GetCurrent();
+    main->FlushErrors();
     std::atomic<int> answer{-1};
-    auto task = MakeTask([&] { answer = VTask::GetCurrent()->WaitForDeath(-1) ? 1 : 0; });
+    auto task = MakeTask([&] {
+        answer = VTask::GetCurrent()->WaitForDeath(-1) ? 1 : 0;
+        _ThrowError(MakeVError(MakeOsType("UPQZ"), 42));
+    });
     ASSERT_TRUE(task->Run());
     EXPECT_TRUE(task->WaitForDeath(kLongWait));
     EXPECT_EQ(answer.load(), 0);
     EXPECT_EQ(task->GetTimeOfDeath(), 0) << "it ended by itself, nobody killed it";
-    EXPECT_FALSE(VTask::GetCurrent()->WaitForDeath(kLongWait));
+    EXPECT_FALSE(main->WaitForDeath(kLongWait));
+    // Errors stay on the task that pushed them.
+    EXPECT_EQ(task->GetLastError(), MakeVError(MakeOsType("UPQZ"), 42));
+    EXPECT_EQ(main->GetLastError(), VError(0));
+    auto quiet = MakeTask([] {});
+    EXPECT_EQ(quiet->GetLastError(), VError(0));
+    EXPECT_EQ(quiet->GetErrorContext(false), nullptr);
 }
 
 // A Kill between the wait's dying check and its reading of the wake count used to be lost, and
@@ -174,37 +189,10 @@ TEST(VTask, HooksOfATaskWithoutRunFunction)
         auto task = VRefPtr<VCountingTask>::Adopt(new VCountingTask(initOK, 3));
         ASSERT_TRUE(task->Run());
         ASSERT_TRUE(task->WaitForDeath(kLongWait));
-        EXPECT_EQ(task->fInits.load(), 1);
-        EXPECT_EQ(task->fRuns.load(), initOK ? 3 : 0);
-        EXPECT_EQ(task->fIdles.load(), initOK ? 2 : 0);
-        EXPECT_EQ(task->fDeInits.load(), initOK ? 1 : 0);
-        EXPECT_EQ(task->fPrepares.load(), initOK ? 1 : 0);
+        // Calls of DoInit, DoRun, DoIdle, DoDeInit, DoPrepareToDie.
+        const std::vector<int> calls = {task->fInits, task->fRuns, task->fIdles, task->fDeInits, task->fPrepares};
+        EXPECT_EQ(calls, (initOK ? std::vector<int>{1, 3, 2, 1, 1} : std::vector<int>{1, 0, 0, 0, 0}));
     }
-}
-
-TEST(VTask, SleepOutsideATaskReturnsAtOnce)
-{
-    auto done = std::async(std::launch::async, [] {
-        VTask::Sleep(3600 * 1000);
-        VTask::Sleep(-5);
-        return true;
-    });
-    ASSERT_EQ(done.wait_for(std::chrono::milliseconds(kLongWait)), std::future_status::ready);
-    EXPECT_TRUE(done.get());
-}
-
-TEST(VTask, ErrorsStayOnTheTaskThatPushedThem)
-{
-    VTask* main = VTask::GetCurrent();
-    main->FlushErrors();
-    auto task = MakeTask([] { _ThrowError(MakeVError(MakeOsType("UPQZ"), 42)); });
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWait));
-    EXPECT_EQ(task->GetLastError(), MakeVError(MakeOsType("UPQZ"), 42));
-    EXPECT_EQ(main->GetLastError(), VError(0));
-    auto quiet = MakeTask([] {});
-    EXPECT_EQ(quiet->GetLastError(), VError(0));
-    EXPECT_EQ(quiet->GetErrorContext(false), nullptr);
 }
 
 TEST(VTask, NameAndProperties)

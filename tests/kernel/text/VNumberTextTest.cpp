@@ -66,10 +66,7 @@ private:
 
 TEST(VNumberText, DecimalIntegers)
 {
-    struct Row {
-        int64_t value;
-        const char16_t* text;
-    };
+    struct Row { int64_t value; const char16_t* text; };
     const Row rows[] = {
         {0, u"0"}, {7, u"7"}, {-7, u"-7"}, {10, u"10"}, {INT32_MAX, u"2147483647"}, {INT32_MIN, u"-2147483648"},
         {INT64_MAX, u"9223372036854775807"}, {INT64_MIN, u"-9223372036854775808"},
@@ -109,10 +106,7 @@ TEST(VNumberText, DecimalIntegers)
 
 TEST(VNumberText, RealsUseFourteenSignificantDigits)
 {
-    struct Row {
-        double value;
-        const char16_t* text;
-    };
+    struct Row { double value; const char16_t* text; };
     const Row rows[] = {
         {0.1, u"0.1"}, {1e20, u"1E+20"}, {0.0, u"0"}, {-2.5, u"-2.5"}, {2.0 / 3.0, u"0.66666666666667"},
         {1e13, u"10000000000000"}, {1e14, u"1E+14"}, {0.0001, u"0.0001"}, {0.00001, u"1E-05"},
@@ -131,11 +125,7 @@ TEST(VNumberText, RealsUseFourteenSignificantDigits)
 
 TEST(VNumberText, Hexadecimal)
 {
-    struct Row {
-        uint64_t value;
-        bool pad;
-        const char16_t* text;
-    };
+    struct Row { uint64_t value; bool pad; const char16_t* text; };
     const Row rows[] = {
         {255, true, u"00FF"}, {255, false, u"FF"}, {0x12345, true, u"00012345"}, {0, true, u"0000"},
         {0, false, u"0"}, {0xFFFF, true, u"FFFF"}, {0xFFFFFFFF, true, u"FFFFFFFF"},
@@ -162,10 +152,7 @@ TEST(VNumberText, Hexadecimal)
 
 TEST(VNumberText, FourCharacterCodes)
 {
-    struct Row {
-        OsType code;
-        const char16_t* text;
-    };
+    struct Row { OsType code; const char16_t* text; };
     const Row writes[] = {
         {MakeOsType("TEXT"), u"TEXT"}, {0x61620000, u"ab"}, {0, u""}, {MakeOsType("str "), u"str "},
         {0xC3A94142, u"\u00E9AB"},
@@ -190,12 +177,7 @@ TEST(VNumberText, FourCharacterCodes)
 
 TEST(VNumberText, ReadingIntegers)
 {
-    struct Row {
-        const char16_t* text;
-        int64_t long8;
-        int32_t long4;
-        int16_t word;
-    };
+    struct Row { const char16_t* text; int64_t long8; int32_t long4; int16_t word; };
     const Row rows[] = {
         {u"", 0, 0, 0}, {u"12a3", 123, 123, 123}, {u"-5", -5, -5, -5}, {u"5-", 5, 5, 5}, {u"1.9", 1, 1, 1},
         {u"1,9", 19, 19, 19}, {u"a-b7", -7, -7, -7}, {u".5", 0, 0, 0},
@@ -216,10 +198,7 @@ TEST(VNumberText, ReadingIntegers)
 
 TEST(VNumberText, ReadingHexadecimalAndBooleans)
 {
-    struct HexRow {
-        const char* text;
-        uint64_t expected;
-    };
+    struct HexRow { const char* text; uint64_t expected; };
     for (const HexRow& row : {HexRow{"ff", 0xFF}, HexRow{"0x1F", 0x1F}, HexRow{"12 34", 0x1234}, HexRow{"ghij", 0},
                               HexRow{"FFFFFFFFFFFFFFFF", UINT64_MAX}, HexRow{"aBc", 0xABC}})
         EXPECT_EQ(VString(row.text).GetHexLong(), row.expected) << row.text;
@@ -232,11 +211,7 @@ TEST(VNumberText, ReadingHexadecimalAndBooleans)
 
 TEST(VNumberText, ReadingReals)
 {
-    struct Row {
-        const char* text;
-        double expected;
-        bool overflow;
-    };
+    struct Row { const char* text; double expected; bool overflow; };
     const Row rows[] = {
         {"1.5", 1.5, false}, {"  2.5e3", 2500.0, false}, {"1,5", 1.0, false}, {"abc", 0.0, false},
         {"0", 0.0, false}, {"7 apples", 7.0, false}, {"1e400", kInfinity, true}, {"-1e400", -kInfinity, true},
@@ -254,11 +229,7 @@ TEST(VNumberText, ReadingReals)
 
 TEST(RealText, XMLAndJSONForms)
 {
-    struct Row {
-        double value;
-        const char16_t* xml;
-        const char16_t* json;
-    };
+    struct Row { double value; const char16_t* xml; const char16_t* json; };
     const Row rows[] = {
         {0.0, u"0", u"0"}, {-0.0, u"0", u"0"}, {-3.0, u"-3", u"-3"}, {-0.1, u"-0.1", u"-0.1"},
         {9007199254740991.0, u"9007199254740991", u"9007199254740991"},  // 2^53 - 1
@@ -279,11 +250,7 @@ TEST(RealText, XMLAndJSONForms)
 
 TEST(RealText, ReadingTheXMLForm)
 {
-    struct Row {
-        std::string text;
-        bool accepted;
-        double expected;
-    };
+    struct Row { std::string text; bool accepted; double expected; };
     const Row rows[] = {
         {"1.5", true, 1.5}, {"1,5", true, 1.5}, {"1E+20", true, 1e20}, {"-INF", true, -kInfinity},
         {"", false, 0}, {"1.5x", false, 0}, {"1,5,0", false, 0},

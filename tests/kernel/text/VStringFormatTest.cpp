@@ -157,11 +157,7 @@ TEST(VStringFormatBag, PlaceholdersTakeTheBagAttributes)
     bag.AddElement("child", child);
     child->Release();
 
-    struct Row {
-        const char16_t* text;
-        const char16_t* removingUnknown;
-        const char16_t* keepingUnknown;
-    };
+    struct Row { const char16_t* text; const char16_t* removingUnknown; const char16_t* keepingUnknown; };
     const Row rows[] = {
         {u"More information is available in the log file '{LogFilePath}'",
          u"More information is available in the log file '/tmp/a.log'",
@@ -171,16 +167,11 @@ TEST(VStringFormatBag, PlaceholdersTakeTheBagAttributes)
         {u"{my name}", u"{my name}", u"{my name}"},
         {u"{self}{name}", u"{name}Ann", u"{name}Ann"},  // an inserted text is not expanded again
         {u"{count} files", u"3 files", u"3 files"},
-        {u"{} {name}", u"{} Ann", u"{} Ann"},
-        {u"{name", u"{name", u"{name"},
+        {u"{} {name}", u"{} Ann", u"{} Ann"}, {u"{name", u"{name", u"{name"},
         {u"{unknown}{name}", u"Ann", u"{unknown}Ann"},
         {u"{child}", u"", u"{child}"},  // element lists are not values
-        {u"{a {name}", u"{a Ann", u"{a Ann"},
-        {u"{name}}", u"{name}}", u"{name}}"},
-        {u"{empty}x", u"x", u"x"},
-        {u"{n\u00E9v}!", u"ok!", u"ok!"},
-        {u"{Name}", u"", u"{Name}"},
-        {u"{", u"{", u"{"},
+        {u"{a {name}", u"{a Ann", u"{a Ann"}, {u"{name}}", u"{name}}", u"{name}}"}, {u"{empty}x", u"x", u"x"},
+        {u"{n\u00E9v}!", u"ok!", u"ok!"}, {u"{Name}", u"", u"{Name}"}, {u"{", u"{", u"{"},
     };
     for (const Row& row : rows) {
         VString text(row.text);

@@ -74,11 +74,7 @@ TEST(VStringConstruction, SourcesGiveTheirUnits)
     fromUnit.FromUniChar(u'Q');
     VString fromOwn(u"plain");
     fromOwn.FromUniString(fromOwn.GetCPointer() + 2, 3);
-    struct Row {
-        const char* name;
-        const VString& actual;
-        const char16_t* expected;
-    };
+    struct Row { const char* name; const VString& actual; const char16_t* expected; };
     const Row rows[] = {
         {"ASCII C string: one unit per byte", VString("abc"), u"abc"},
         {"DEL is ASCII", VString("~\x7f"), u"~\u007f"},
@@ -88,8 +84,7 @@ TEST(VStringConstruction, SourcesGiveTheirUnits)
         {"one unit", VString(UniChar(u'x')), u"x"},
         {"units with a length", VString(u"abc", 2), u"ab"},
         {"null units", VString(static_cast<const UniChar*>(nullptr)), u""},
-        {"FromUniString", fromUnits, u"new"},
-        {"FromUniChar", fromUnit, u"Q"},
+        {"FromUniString", fromUnits, u"new"}, {"FromUniChar", fromUnit, u"Q"},
         {"FromUniString of its own units", fromOwn, u"ain"},
     };
     for (const Row& row : rows) {
@@ -157,11 +152,7 @@ TEST(VStringConstruction, LiteralViewIsCopiedOnFirstWrite)
 {
     // A view of unknown size: even a write that would fit must not touch the viewed units.
     UniChar literal[2] = {u'a', 0};
-    struct Row {
-        const char* name;
-        Edit edit;
-        const char16_t* expected;
-    };
+    struct Row { const char* name; Edit edit; const char16_t* expected; };
     const Row rows[] = {
         {"append", [](VString& s) { s.AppendUniChar(u'b'); }, u"ab"},
         {"exchange", [](VString& s) { s.Exchange(u'a', u'z'); }, u"z"},
@@ -188,27 +179,17 @@ TEST(VStringConstruction, LiteralViewIsCopiedOnFirstWrite)
 
 TEST(VStringCapacity, ProgressiveResizeTable)
 {
-    struct Row {
-        const char* name;
-        int32_t requested;
-        int32_t current;
-        int32_t capacity;
-    };
+    struct Row { const char* name; int32_t requested; int32_t current; int32_t capacity; };
     const Row rows[] = {
-        {"grow 100 to 101", 101, 100, 128},
-        {"build 100 from empty", 100, 0, 104},
-        {"tiny", 0, 0, 8},
-        {"five", 5, 3, 8},
-        {"six from empty", 6, 0, 16},
+        {"grow 100 to 101", 101, 100, 128}, {"build 100 from empty", 100, 0, 104}, {"tiny", 0, 0, 8},
+        {"five", 5, 3, 8}, {"six from empty", 6, 0, 16},
         {"six from five: extra below 3", 6, 5, 16},
-        {"same length", 7, 7, 16},
-        {"thousand from 999", 1000, 999, 1208},
+        {"same length", 7, 7, 16}, {"thousand from 999", 1000, 999, 1208},
         {"shrink 800 from 1000", 800, 1000, 968},
         {"extra capped at 0xA00000", 100000000, 1, 110485768},
         {"near the limit: n + 3", 0x7FFFFFF9, 1, 0x7FFFFFFC},
         {"at the limit: overflow", 0x7FFFFFFD, 1, 0},
-        {"largest: overflow", INT32_MAX, 0, 0},
-        {"negative", -1, 0, 0},
+        {"largest: overflow", INT32_MAX, 0, 0}, {"negative", -1, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -235,10 +216,7 @@ TEST(VStringCapacity, StringsGrowAndShrinkByTheRule)
     }
     EXPECT_EQ((std::vector<int32_t>{5, 13, 21, 29, 37}), seen);
 
-    struct Row {
-        int32_t length;
-        int32_t maxLength;
-    };
+    struct Row { int32_t length; int32_t maxLength; };
     // 1000 units built from empty: maximum length 1005.
     // 1005 > 864 + 108 + 32 shrinks (into a larger buffer, as the growth extra counts from 1000);
     // 865 + 108 + 32 is not exceeded.
@@ -256,11 +234,8 @@ TEST(VStringCapacity, StringsGrowAndShrinkByTheRule)
 
 TEST(VStringCapacity, ImpossibleSizesReportTheAllocationErrorAndLeaveTheStringAlone)
 {
-    struct Row {
-        const char* name;
-        bool largestView; // a view whose length is already the largest possible: nothing is read
-        Edit request;
-    };
+    // largestView: a view whose length is already the largest possible, so nothing is read
+    struct Row { const char* name; bool largestView; Edit request; };
     const Row rows[] = {
         {"EnsureSize beyond the capacity limit", false, [](VString& s) { (void)s.EnsureSize(INT32_MAX); }},
         {"negative EnsureSize", false, [](VString& s) { (void)s.EnsureSize(-1); }},
@@ -295,10 +270,7 @@ TEST(VStringCapacity, ImpossibleSizesReportTheAllocationErrorAndLeaveTheStringAl
 
 TEST(VStringSharing, CopiesShareUntilAMutatorDetaches)
 {
-    struct Row {
-        const char* name;
-        Edit edit;
-    };
+    struct Row { const char* name; Edit edit; };
     const Row rows[] = {
         {"AppendUniChar", [](VString& s) { s.AppendUniChar(u'!'); }},
         {"AppendString", [](VString& s) { s.AppendString(VString(u"!")); }},
@@ -489,10 +461,7 @@ TEST(VStrInline, LivesInsideTheObjectWhileTheTextFits)
 
 TEST(VStringReading, HashValues)
 {
-    struct Row {
-        const char16_t* text;
-        uint32_t hash;
-    };
+    struct Row { const char16_t* text; uint32_t hash; };
     const Row rows[] = {
         {u"", 0},
         {u"a", 1062},           // (1*257 + 97) << 1 + (1*257 + 97)
@@ -522,25 +491,12 @@ TEST(VStringReading, GetUniChar)
 
 TEST(VStringReading, FindUniChar)
 {
-    struct Row {
-        const char16_t* text;
-        UniChar unit;
-        int32_t start;
-        bool reverse;
-        int32_t expected;
-    };
+    struct Row { const char16_t* text; UniChar unit; int32_t start; bool reverse; int32_t expected; };
     const Row rows[] = {
-        {u"a/b", u'/', 0, false, 2},
-        {u"", u'/', 0, false, 0},
-        {u"aba", u'a', 3, true, 3},
-        {u"aba", u'a', 2, true, 1},
-        {u"aba", u'b', 1, true, 0},
-        {u"aba", u'a', 0, true, 0},
-        {u"aba", u'a', 2, false, 3},
-        {u"aba", u'a', -5, false, 1},
-        {u"aba", u'a', 4, false, 0},
-        {u"aba", u'a', 4, true, 0},
-        {u"aba", u'c', 1, false, 0},
+        {u"a/b", u'/', 0, false, 2}, {u"", u'/', 0, false, 0}, {u"aba", u'a', 3, true, 3},
+        {u"aba", u'a', 2, true, 1}, {u"aba", u'b', 1, true, 0}, {u"aba", u'a', 0, true, 0},
+        {u"aba", u'a', 2, false, 3}, {u"aba", u'a', -5, false, 1}, {u"aba", u'a', 4, false, 0},
+        {u"aba", u'a', 4, true, 0}, {u"aba", u'c', 1, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << testing::PrintToString(VString(row.text)) << " start " << row.start
@@ -552,23 +508,13 @@ TEST(VStringReading, FindUniChar)
 TEST(VStringReading, RawSearchAndAffixes)
 {
     struct Row {
-        const char16_t* text;
-        const char16_t* pattern;
-        int32_t start;
-        int32_t found;
-        bool begins;
-        bool ends;
+        const char16_t* text; const char16_t* pattern; int32_t start; int32_t found; bool begins; bool ends;
     };
     const Row rows[] = {
-        {u"abcabc", u"bc", 1, 2, false, true},
-        {u"abcabc", u"bc", 3, 5, false, true},
-        {u"abcabc", u"abc", 2, 4, true, true},
-        {u"abc", u"c", 0, 3, false, true},
-        {u"abc", u"c", 4, 0, false, true},
-        {u"ab", u"abc", 1, 0, false, false},
-        {u"abc", u"", 1, 0, true, true},
-        {u"Abc", u"a", 1, 0, false, false},
-        {u"", u"", 1, 0, true, true},
+        {u"abcabc", u"bc", 1, 2, false, true}, {u"abcabc", u"bc", 3, 5, false, true},
+        {u"abcabc", u"abc", 2, 4, true, true}, {u"abc", u"c", 0, 3, false, true},
+        {u"abc", u"c", 4, 0, false, true}, {u"ab", u"abc", 1, 0, false, false},
+        {u"abc", u"", 1, 0, true, true}, {u"Abc", u"a", 1, 0, false, false}, {u"", u"", 1, 0, true, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << testing::PrintToString(VString(row.text)) << " / "
@@ -583,22 +529,13 @@ TEST(VStringReading, RawSearchAndAffixes)
 
 TEST(VStringReading, RawComparisons)
 {
-    struct Row {
-        const char16_t* a;
-        const char16_t* b;
-        int raw;
-        int rawCase;
-    };
+    struct Row { const char16_t* a; const char16_t* b; int raw; int rawCase; };
     const Row rows[] = {
-        {u"abc", u"abc", 0, 0},
-        {u"ab", u"abc", -1, -1},
-        {u"abd", u"abc", 1, 1},
-        {u"A", u"a", -1, 0},
+        {u"abc", u"abc", 0, 0}, {u"ab", u"abc", -1, -1}, {u"abd", u"abc", 1, 1}, {u"A", u"a", -1, 0},
         {u"ABC", u"abd", -1, -1},
         {u"_", u"A", 1, -1},   // A folds to a (0x61), above _ (0x5F)
         {u"\u00c9", u"\u00e9", -1, -1}, // only A-Z fold
-        {u"", u"", 0, 0},
-        {u"\uffff", u"a", 1, 1},
+        {u"", u"", 0, 0}, {u"\uffff", u"a", 1, 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(VString(row.a)) + " vs " + testing::PrintToString(VString(row.b)));
@@ -624,12 +561,7 @@ TEST(VStringReading, EqualToUSASCIICString)
 
 TEST(VStringEditing, EditsGiveTheseTexts)
 {
-    struct Row {
-        const char* name;
-        const char16_t* text;
-        Edit edit;
-        const char16_t* expected;
-    };
+    struct Row { const char* name; const char16_t* text; Edit edit; const char16_t* expected; };
     const Row rows[] = {
         {"Remove(2, 100)", u"abcd", [](VString& s) { s.Remove(2, 100); }, u"a"},
         {"Remove(2, 2)", u"abcd", [](VString& s) { s.Remove(2, 2); }, u"ad"},
@@ -750,13 +682,10 @@ TEST(VStringEditing, EditsGiveTheseTexts)
 
 TEST(VStringSplit, GetSubStrings)
 {
+    // separator: with one unit, the unit form is checked too
     struct Row {
-        const char16_t* text;
-        const char16_t* separator; // one unit: both forms are checked
-        bool keepEmpty;
-        bool trim;
-        std::vector<VString> expected;
-        bool found;
+        const char16_t* text; const char16_t* separator; bool keepEmpty; bool trim;
+        std::vector<VString> expected; bool found;
     };
     const Row rows[] = {
         {u"a,b,c", u",", false, false, Pieces({u"a", u"b", u"c"}), true},

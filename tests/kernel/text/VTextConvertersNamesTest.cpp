@@ -20,39 +20,18 @@ CharSet SetOf(int value) { return CharSet(value); }
 
 TEST(CharSetNames, NameLookupsIgnoreCaseAndTakeTheFirstRow)
 {
-    struct Row {
-        const char* name;
-        int set;
-        int mib;
-    } rows[] = {
-        {"utf-8", 7, 106},
-        {"UTF-8", 7, 106},
-        {"latin1", 1005, 4},
-        {"LATIN1", 1005, 4},
+    struct Row { const char* name; int set; int mib; } rows[] = {
+        {"utf-8", 7, 106}, {"UTF-8", 7, 106}, {"latin1", 1005, 4}, {"LATIN1", 1005, 4},
         {"x-mac-ce", 102, 1250},           // the second name of 102 comes before the row of 114
         {"MacCE", 102, 1250},
         {"x-mac-chinesesimp", 1016, 2025}, // GB2312's third name, before set 116's own row
-        {"ucs4be", 3, 1018},
-        {"UCS-4LE", 4, 1019},
-        {"utf-32", 4, 1017},
-        {"UTF-16", 2, 1015},
-        {"utf-16le", 2, 1014},
-        {"UTF-16BE", 1, 1013},
-        {"unicode-1-1-utf-7", 8, 103},
-        {"ISO_646.irv:1991", 9, 3},
-        {"437", 11, 2011},
-        {"IBM037", 10, 2028},
-        {"csmacintosh", 100, 2027},
-        {"shift-jis", 1000, 17},
-        {"csWindows31J", 1019, 2024},
-        {"Latin-9", 1018, 111},
-        {"GB_2312-80", 1017, 57},
-        {"windows-936", 117, 113},
+        {"ucs4be", 3, 1018}, {"UCS-4LE", 4, 1019}, {"utf-32", 4, 1017}, {"UTF-16", 2, 1015},
+        {"utf-16le", 2, 1014}, {"UTF-16BE", 1, 1013}, {"unicode-1-1-utf-7", 8, 103},
+        {"ISO_646.irv:1991", 9, 3}, {"437", 11, 2011}, {"IBM037", 10, 2028}, {"csmacintosh", 100, 2027},
+        {"shift-jis", 1000, 17}, {"csWindows31J", 1019, 2024}, {"Latin-9", 1018, 111},
+        {"GB_2312-80", 1017, 57}, {"windows-936", 117, 113},
         {"ISO-8859-10:1992", 0, 0},       // the alias is ISO_8859-10:1992
-        {"UTF8", 0, 0},
-        {"utf-8 ", 0, 0},
-        {"unknown-set", 0, 0},
-        {"", 0, 0},
+        {"UTF8", 0, 0}, {"utf-8 ", 0, 0}, {"unknown-set", 0, 0}, {"", 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -71,11 +50,7 @@ TEST(CharSetNames, NonASCIINamesGoThroughTheLocalizedComparison)
 
 TEST(CharSetNames, CanonicalNameAndMIBOfEachSet)
 {
-    struct Row {
-        int set;
-        const char* name;
-        int mib;
-    } rows[] = {
+    struct Row { int set; const char* name; int mib; } rows[] = {
         {4, "UCS4", 1017},      {3, "UCS4BE", 1018},     {2, "UTF-16", 1015},     {1, "UTF-16BE", 1013},
         {7, "UTF-8", 106},      {8, "UTF-7", 1012},      {9, "US-ASCII", 3},      {11, "IBM437", 2011},
         {10, "ebcdic-cp-us", 2028}, {100, "MacRoman", 2027}, {101, "windows-1252", 2252},
@@ -97,11 +72,7 @@ TEST(CharSetNames, CanonicalNameAndMIBOfEachSet)
 
 TEST(CharSetNames, MIBLookupsTakeTheFirstRow)
 {
-    struct Row {
-        int mib;
-        int set;
-        const char* name;
-    } rows[] = {
+    struct Row { int mib; int set; const char* name; } rows[] = {
         {106, 7, "UTF-8"},   {4, 1005, "ISO-8859-1"}, {1019, 4, "UCS4LE"}, {1017, 4, "UCS4"},
         {2025, 1016, "GB2312"}, {103, 8, "UNICODE-1-1-UTF-7"}, {3, 9, "US-ASCII"},
         {1257, 114, "x-mac-ce"}, {0, 0, ""}, {-1, 0, ""}, {99999, 0, ""},
@@ -166,13 +137,7 @@ TEST(CharSetNames, WebEnumerationHoldsThePreferredNames)
 
 TEST(ByteOrderMarks, ParseBOMTestsUTF8ThenUTF32ThenUTF16)
 {
-    struct Row {
-        const char* label;
-        std::vector<uint8_t> bytes;
-        bool found;
-        size_t size;
-        int set;
-    } rows[] = {
+    struct Row { const char* label; std::vector<uint8_t> bytes; bool found; size_t size; int set; } rows[] = {
         {"UTF-8 + A", {0xEF, 0xBB, 0xBF, 0x41}, true, 3, 7},
         {"UTF-8 alone", {0xEF, 0xBB, 0xBF}, true, 3, 7},
         {"UTF-8 cut", {0xEF, 0xBB}, false, 0, 0},
@@ -184,8 +149,7 @@ TEST(ByteOrderMarks, ParseBOMTestsUTF8ThenUTF32ThenUTF16)
         {"00 without the full UTF-32 mark", {0x00, 0x00, 0xFE, 0xFE}, false, 0, 0},
         {"00 00 FE", {0x00, 0x00, 0xFE}, false, 0, 0},
         {"plain text", {0x41, 0x42}, false, 0, 0},
-        {"one byte", {0xFF}, false, 0, 0},
-        {"empty", {}, false, 0, 0},
+        {"one byte", {0xFF}, false, 0, 0}, {"empty", {}, false, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -199,10 +163,7 @@ TEST(ByteOrderMarks, ParseBOMTestsUTF8ThenUTF32ThenUTF16)
 
 TEST(ByteOrderMarks, MarkOfEachSet)
 {
-    struct Row {
-        int set;
-        std::vector<uint8_t> bytes;
-    } rows[] = {
+    struct Row { int set; std::vector<uint8_t> bytes; } rows[] = {
         {1, {0xFE, 0xFF}}, {2, {0xFF, 0xFE}}, {3, {0x00, 0x00, 0xFE, 0xFF}}, {4, {0xFF, 0xFE, 0x00, 0x00}},
         {7, {0xEF, 0xBB, 0xBF}}, {0, {}}, {-2, {}}, {5, {}}, {6, {}}, {1005, {}},
     };

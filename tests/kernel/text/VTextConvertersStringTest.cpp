@@ -22,6 +22,12 @@ std::u16string Units(const VString& text)
     return std::u16string(text.GetCPointer(), size_t(text.GetLength()));
 }
 
+VString Repeated(UniChar unit, int32_t count)
+{
+    const std::u16string units(size_t(count), unit);
+    return VString(units.data(), count);
+}
+
 Bytes Repeat(const Bytes& piece, size_t count)
 {
     Bytes out;
@@ -30,41 +36,28 @@ Bytes Repeat(const Bytes& piece, size_t count)
     return out;
 }
 
+// Each row appends to the result of the row before: a failure in a later step gives the string
+// back its length from before the call, a failure in the only step keeps what it produced.
 TEST(ConvertString, AppendsAndRecursesOverTheRest)
 {
-    VToUnicodeConverter* utf8 = VTextConverters::Get()->RetainToUnicodeConverter(CharSet::UTF8);
+    struct Row { const char* label; CharSet set; Bytes input; bool ok; size_t consumed; std::u16string text; };
+    const Row rows[] = {
+        {"UTF-8 trailing lead byte", CharSet::UTF8, {0x41, 0xC3}, true, 1, u"xyA"},
+        {"UTF-8 beyond U+10FFFF", CharSet::UTF8, {0xF4, 0x90, 0x80, 0x80, 0x42}, false, 5, u"xyA?B"},
+        {"UTF-32 surrogate value after A", CharSet::UTF32, {0x41, 0, 0, 0, 0x00, 0xD8, 0, 0, 0x42, 0, 0, 0},
+         false, 0, u"xyA?B"},
+        {"UTF-32 skipped value", CharSet::UTF32, {0x43, 0, 0, 0, 0x00, 0x00, 0x11, 0x00}, false, 8, u"xyA?BC"},
+    };
     VString text("xy");
-    size_t consumed = 0;
-    const Bytes partial = {0x41, 0xC3};
-    EXPECT_TRUE(utf8->ConvertString(partial.data(), partial.size(), &consumed, text));
-    EXPECT_EQ(consumed, 1u);
-    EXPECT_EQ(Units(text), u"xyA");
-
-    const Bytes outOfRange = {0xF4, 0x90, 0x80, 0x80, 0x42};
-    EXPECT_FALSE(utf8->ConvertString(outOfRange.data(), outOfRange.size(), &consumed, text));
-    EXPECT_EQ(consumed, 5u);
-    EXPECT_EQ(Units(text), u"xyA?B");
-    utf8->Release();
-}
-
-TEST(ConvertString, FailedContinuationRestoresTheLength)
-{
-    // The first step stops at the surrogate value after producing "A"; the step over the rest
-    // fails, so the string goes back to what it was.
-    VToUnicodeConverter* utf32 = VTextConverters::Get()->RetainToUnicodeConverter(CharSet::UTF32);
-    VString text("xy");
-    size_t consumed = 99;
-    const Bytes input = {0x41, 0, 0, 0, 0x00, 0xD8, 0, 0, 0x42, 0, 0, 0};
-    EXPECT_FALSE(utf32->ConvertString(input.data(), input.size(), &consumed, text));
-    EXPECT_EQ(Units(text), u"xy");
-    EXPECT_EQ(consumed, 0u);
-
-    // A failure in the only step keeps what it produced.
-    const Bytes skipped = {0x41, 0, 0, 0, 0x00, 0x00, 0x11, 0x00};
-    EXPECT_FALSE(utf32->ConvertString(skipped.data(), skipped.size(), &consumed, text));
-    EXPECT_EQ(Units(text), u"xyA");
-    EXPECT_EQ(consumed, 8u);
-    utf32->Release();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        VToUnicodeConverter* converter = VTextConverters::Get()->RetainToUnicodeConverter(row.set);
+        size_t consumed = 99;
+        EXPECT_EQ(row.ok, converter->ConvertString(row.input.data(), row.input.size(), &consumed, text));
+        EXPECT_EQ(consumed, row.consumed);
+        EXPECT_EQ(Units(text), row.text);
+        converter->Release();
+    }
 }
 
 TEST(ConvertToVString, EmptiesTheOutputFirst)
@@ -119,9 +112,7 @@ TEST(VStringBlocks, FromBlockAndConstructors)
 
 TEST(VStringBlocks, DecodingIntoASharedStringLeavesTheOtherCopyAlone)
 {
-    VString original;
-    for (int i = 0; i < 100; ++i)
-        original.AppendUniChar(u'a');
+    const VString original = Repeated(u'a', 100);
     const UniChar* shared = original.GetCPointer();
     VString appended(original);
     VString replaced(original);
@@ -136,13 +127,8 @@ TEST(VStringBlocks, DecodingIntoASharedStringLeavesTheOtherCopyAlone)
 
 TEST(VStringBlocks, FromBlockWithOptionalBOM)
 {
-    struct Row {
-        const char* label;
-        Bytes bytes;
-        int defaultSet;
-        int usedSet;
-        std::u16string text;
-    } rows[] = {
+    struct Row { const char* label; Bytes bytes; int defaultSet; int usedSet; std::u16string text; };
+    Row rows[] = {
         {"UTF-8 mark", {0xEF, 0xBB, 0xBF, 0x41, 0xC3, 0xA9}, 1005, 7, u"A\u00E9"},
         {"UTF-16 mark", {0xFF, 0xFE, 0x41, 0x00}, 7, 2, u"A"},
         {"UTF-16 BE mark", {0xFE, 0xFF, 0x00, 0x41}, 7, 1, u"A"},
@@ -161,15 +147,10 @@ TEST(VStringBlocks, FromBlockWithOptionalBOM)
     }
 }
 
+// written: the buffer's first bytes afterwards (it starts filled with 0xEE)
 struct ToBlockRow {
-    const char* label;
-    std::u16string text;
-    size_t size;
-    int set;
-    bool zero;
-    bool prefix;
-    size_t result;
-    Bytes written;  // the buffer's first bytes afterwards (it starts filled with 0xEE)
+    const char* label; std::u16string text; size_t size; int set; bool zero; bool prefix; size_t result;
+    Bytes written;
 };
 
 TEST(VStringBlocks, ToBlockPrefixAndTerminator)
@@ -198,22 +179,14 @@ TEST(VStringBlocks, ToBlockPrefixAndTerminator)
 
 TEST(VStringBlocks, ToBlockPrefixLimits)
 {
-    struct Row {
-        const char* label;
-        int32_t units;
-        int set;
-        Bytes prefix;
-    } rows[] = {
+    struct Row { const char* label; int32_t units; int set; Bytes prefix; } rows[] = {
         {"UTF-16 0xFFFF units", 0xFFFF, 2, {0xFF, 0xFF}},
         {"UTF-16 0x10000 units = 0x20000 bytes", 0x10000, 2, {0x00, 0x00}},
-        {"8-bit 255 bytes", 255, 7, {0xFF}},
-        {"8-bit 256 bytes", 256, 7, {0x00}},
+        {"8-bit 255 bytes", 255, 7, {0xFF}}, {"8-bit 256 bytes", 256, 7, {0x00}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        VString text;
-        for (int32_t i = 0; i < row.units; ++i)
-            text.AppendUniChar(u'a');
+        const VString text = Repeated(u'a', row.units);
         const size_t unitSize = row.set == 2 ? 2 : 1;
         Bytes buffer(size_t(row.units) * unitSize + 2 * unitSize, 0xEE);
         EXPECT_EQ(text.ToBlock(buffer.data(), buffer.size(), CharSet(row.set), true, true),
@@ -226,12 +199,7 @@ TEST(VStringBlocks, ToBlockPrefixLimits)
 
 TEST(LegacySets, RoundTripsThroughICU)
 {
-    struct Row {
-        const char* label;
-        int set;
-        std::u16string text;
-        Bytes bytes;
-    } rows[] = {
+    struct Row { const char* label; int set; std::u16string text; Bytes bytes; } rows[] = {
         {"windows-1252", 101, u"\u20AC\u00E9A", {0x80, 0xE9, 0x41}},
         {"Shift_JIS", 1000, u"A\u65E5\u672C\uFF71", {0x41, 0x93, 0xFA, 0x96, 0x7B, 0xB1}},
         {"ISO-2022-JP", 1001, u"\u65E5\u672C", {0x1B, 0x24, 0x42, 0x46, 0x7C, 0x4B, 0x5C, 0x1B, 0x28, 0x42}},
@@ -296,16 +264,9 @@ TEST(LegacySets, StatefulDecodingGoesOnAcrossCalls)
 {
     // ESC $ B switches to JIS X 0208 (two bytes per character), ESC ( B back to ASCII.
     const Bytes text = {0x1B, 0x24, 0x42, 0x46, 0x7C, 0x4B, 0x5C, 0x1B, 0x28, 0x42, 0x41};
-    struct Step {
-        size_t bytes;      // supplied in this call, after what the previous calls consumed
-        int32_t room;
-        size_t consumed;
-        std::u16string units;
-    };
-    struct Row {
-        const char* label;
-        std::vector<Step> steps;
-    } rows[] = {
+    // bytes: supplied in this call, after what the previous calls consumed
+    struct Step { size_t bytes; int32_t room; size_t consumed; std::u16string units; };
+    struct Row { const char* label; std::vector<Step> steps; } rows[] = {
         {"one unit of room per call",
          // The escape back to ASCII produces nothing: it goes with the character before it.
          {{11, 1, 5, u"\u65E5"}, {6, 1, 5, u"\u672C"}, {1, 1, 1, u"A"}}},
@@ -334,9 +295,7 @@ TEST(LegacySets, StatefulDecodingGoesOnAcrossCalls)
 TEST(GrowingBuffers, ConvertReallocAndConvertToBuffer)
 {
     // 1000 euro signs take 3000 bytes, far beyond the first guess of one byte per unit.
-    VString euros;
-    for (int i = 0; i < 1000; ++i)
-        euros.AppendUniChar(u'\u20AC');
+    const VString euros = Repeated(u'\u20AC', 1000);
     const Bytes expected = Repeat({0xE2, 0x82, 0xAC}, 1000);
 
     VFromUnicodeConverter* utf8 = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::UTF8);
@@ -364,9 +323,7 @@ TEST(GrowingBuffers, ConvertReallocAndConvertToBuffer)
     utf8->Release();
 
     VFromUnicodeConverter* sjis = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::ShiftJIS);
-    VString kanji;
-    for (int i = 0; i < 600; ++i)
-        kanji.AppendUniChar(u'\u65E5');
+    const VString kanji = Repeated(u'\u65E5', 600);
     ASSERT_TRUE(sjis->ConvertToBuffer(kanji.GetCPointer(), kanji.GetLength(), buffer, 0));
     EXPECT_EQ(Bytes(buffer.begin(), buffer.end()), Repeat({0x93, 0xFA}, 600));
     sjis->Release();
@@ -376,13 +333,8 @@ TEST(GrowingBuffers, ConvertReallocKeepsOrGrowsTheCallersBlock)
 {
     VFromUnicodeConverter* utf8 = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::UTF8);
     const std::u16string text = u"a\u00E9\u20AC";
-    struct Row {
-        const char* label;
-        size_t blockSize;
-        bool sameBlock;
-    } rows[] = {
-        {"large enough", 64, true},
-        {"too small", 2, false},
+    struct Row { const char* label; size_t blockSize; bool sameBlock; } rows[] = {
+        {"large enough", 64, true}, {"too small", 2, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -426,9 +378,7 @@ TEST(StStringConverter, InlineAndHeapResults)
     EXPECT_STREQ(shortText.GetCPointer(), "A\xC3\xA9");
 
     // 300 e-acute: 600 bytes, more than the inline buffer.
-    VString longText;
-    for (int i = 0; i < 300; ++i)
-        longText.AppendUniChar(u'\u00E9');
+    const VString longText = Repeated(u'\u00E9', 300);
     StStringConverter<char> converted(longText, CharSet::UTF8);
     EXPECT_TRUE(converted.IsOK());
     ASSERT_EQ(converted.GetSize(), 600u);
@@ -454,9 +404,7 @@ TEST(StStringConverter, InlineAndHeapResults)
 TEST(StStringConverter, StatefulSetBeyondTheInlineBuffer)
 {
     // 400 kanji take 800 bytes between one escape in and one escape out.
-    VString kanji;
-    for (int i = 0; i < 400; ++i)
-        kanji.AppendUniChar(u'\u65E5');
+    const VString kanji = Repeated(u'\u65E5', 400);
     StStringConverter<char> converted(kanji, CharSet::ISO2022JP);
     EXPECT_TRUE(converted.IsOK());
     Bytes expected = {0x1B, 0x24, 0x42};

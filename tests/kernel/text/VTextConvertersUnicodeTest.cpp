@@ -17,17 +17,9 @@ using Bytes = std::vector<uint8_t>;
 using Units = std::u16string;
 
 // The result of one Convert call.
-struct Decoded {
-    bool ok;
-    size_t consumed;
-    Units units;
-};
+struct Decoded { bool ok; size_t consumed; Units units; };
 
-struct Encoded {
-    bool ok;
-    int32_t consumed;
-    Bytes bytes;
-};
+struct Encoded { bool ok; int32_t consumed; Bytes bytes; };
 
 Decoded Decode(CharSet set, const Bytes& bytes, int32_t room = 64)
 {
@@ -56,14 +48,7 @@ Encoded Encode(CharSet set, const Units& units, size_t room = 64)
     return {ok, consumed, out};
 }
 
-struct DecodeRow {
-    const char* label;
-    Bytes input;
-    int32_t room;
-    bool ok;
-    size_t consumed;
-    Units output;
-};
+struct DecodeRow { const char* label; Bytes input; int32_t room; bool ok; size_t consumed; Units output; };
 
 void CheckDecodeRows(CharSet set, const std::vector<DecodeRow>& rows)
 {
@@ -76,14 +61,7 @@ void CheckDecodeRows(CharSet set, const std::vector<DecodeRow>& rows)
     }
 }
 
-struct EncodeRow {
-    const char* label;
-    Units input;
-    size_t room;
-    bool ok;
-    int32_t consumed;
-    Bytes output;
-};
+struct EncodeRow { const char* label; Units input; size_t room; bool ok; int32_t consumed; Bytes output; };
 
 void CheckEncodeRows(CharSet set, const std::vector<EncodeRow>& rows)
 {
@@ -161,20 +139,14 @@ TEST(UTF8Converter, Encoding)
         {"3-byte room and two e-acute", u"\u00E9\u00E9", 3, true, 1, {0xC3, 0xA9}},
         {"4-byte sequence does not fit in 3", u"\xD83D\xDE00", 3, true, 0, {}},
         {"room ends in ASCII", u"abcdefghij", 4, true, 4, {0x61, 0x62, 0x63, 0x64}},
-        {"no room", u"a", 0, true, 0, {}},
-        {"empty", u"", 64, true, 0, {}},
+        {"no room", u"a", 0, true, 0, {}}, {"empty", u"", 64, true, 0, {}},
     });
 }
 
 TEST(UTF8Converter, NullDestinationMeasures)
 {
     VFromUnicodeConverter* converter = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::UTF8);
-    struct Row {
-        const char* label;
-        Units input;
-        int32_t consumed;
-        size_t bytes;
-    } rows[] = {
+    struct Row { const char* label; Units input; int32_t consumed; size_t bytes; } rows[] = {
         {"mixed", u"a\u00E9\u20AC\xD83D\xDE00", 5, 1 + 2 + 3 + 4},
         {"trailing high surrogate", u"ab\xD83D", 2, 2},
         {"high surrogate with non-low", u"\xD800" u"A", 2, 3},
@@ -297,8 +269,7 @@ TEST(VoidConverters, ConvertNothingAndFail)
 TEST(Converters, CharSizes)
 {
     struct Row {
-        int set;
-        int32_t fromSize;
+        int set; int32_t fromSize;
     } rows[] = {{7, 1}, {-2, 1}, {2, 2}, {1, 2}, {4, 4}, {3, 4}, {6, 4}, {5, 4}, {101, 1}, {1000, 1}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.set);

@@ -1,41 +1,30 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorBagKeys.h"
 #include "kernel/errors/ErrorThrowing.h"
 #include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VDebugMgr.h"
-#include "kernel/errors/VErrorBase.h"
-#include "kernel/errors/VErrorContext.h"
 #include "kernel/errors/VErrorTaskContext.h"
 #include "kernel/process/VTask.h"
-#include "kernel/values/VBagArray.h"
-#include "kernel/values/VValueBag.h"
+#include "tests/kernel/errors/ErrorTestSupport.h"
 #include "tests/kernel/errors/StLogCapture.h"
 
 namespace nuvo {
 namespace {
 
-VError Nuvo(int32_t n) { return MakeVError(MakeOsType("nuvo"), n); }
-VError Posix(int32_t n) { return MakeVError(MakeOsType("POSX"), n); }
-VError Updater(int32_t n) { return MakeVError(MakeOsType("UPQZ"), n); }
-
-using Codes = std::vector<VError>;
-
-Codes CodesOf(const VErrorContext* context)
-{
-    Codes codes;
-    for (const VRefPtr<VErrorBase>& record : context->GetErrorStack())
-        codes.push_back(record->GetError());
-    return codes;
-}
+using namespace test;
 
 void Throw(VError code) { _ThrowError(code); }
+
+// "keeping" or "dropping", then ",silent" when the context is silent.
+std::string Flags(const VErrorContext* context)
+{
+    return std::string(context->IsKeepingErrors() ? "keeping" : "dropping") + (context->IsSilent() ? ",silent" : "");
+}
 
 // Every test starts with the main task's error contexts empty and leaves them empty.
 class ErrorContextTest : public ::testing::Test {
@@ -65,16 +54,15 @@ protected:
 
 TEST_F(ErrorContextTest, PushWithoutInstallerCreatesABottomContextAndLogs)
 {
-    test::StLogCapture log;
+    StLogCapture log;
     Throw(Nuvo(600));
     ASSERT_EQ(fTaskContext->GetContextCount(), 1u);
     EXPECT_EQ(fTask->GetLastError(), Nuvo(600));
     ASSERT_EQ(log.Count(), 1u);
-    test::LoggedMessage logged = log.Messages()[0];
-    EXPECT_EQ(logged.message, "Error code: 600 (nuvo)");
+    const LoggedMessage logged = log.Messages()[0];
+    EXPECT_EQ(logged.message + "|" + std::to_string(logged.taskID) + "|" + logged.taskName,
+              "Error code: 600 (nuvo)|" + std::to_string(fTask->GetID()) + "|Main");
     EXPECT_EQ(VError(logged.errorCode), Nuvo(600));
-    EXPECT_EQ(logged.taskID, fTask->GetID());
-    EXPECT_EQ(logged.taskName, "Main");
     EXPECT_TRUE(logged.hasParameters);
 
     EXPECT_FALSE(fTask->FailedForMemory());
@@ -119,7 +107,7 @@ TEST_F(ErrorContextTest, ThrowingFunctions)
 
 TEST_F(ErrorContextTest, SilentOnlyContextLogsOnceAndKeepsTheRecordsOnTheTask)
 {
-    test::StLogCapture log;
+    StLogCapture log;
     {
         StErrorContextInstaller installer(true, true);
         Throw(Nuvo(600));
@@ -137,7 +125,7 @@ TEST_F(ErrorContextTest, SilentOnlyContextLogsOnceAndKeepsTheRecordsOnTheTask)
 
 TEST_F(ErrorContextTest, SilentContextHandsItsRecordsToTheEnclosingOne)
 {
-    test::StLogCapture log;
+    StLogCapture log;
     StErrorContextInstaller outer;
     Throw(Updater(1));
     {
@@ -156,12 +144,7 @@ TEST_F(ErrorContextTest, SilentContextHandsItsRecordsToTheEnclosingOne)
 
 TEST_F(ErrorContextTest, ContextThatKeepsNothingDropsItsRecords)
 {
-    struct Row {
-        const char* name;
-        bool nested;
-        bool silent;
-        size_t logged;
-    } rows[] = {
+    struct Row { const char* name; bool nested; bool silent; size_t logged; } rows[] = {
         {"nested, not silent: logged when pushed", true, false, 2},
         {"nested, silent: never logged", true, true, 1},
         {"the only context", false, false, 1},
@@ -169,7 +152,7 @@ TEST_F(ErrorContextTest, ContextThatKeepsNothingDropsItsRecords)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Reset();
-        test::StLogCapture log;
+        StLogCapture log;
         std::optional<StErrorContextInstaller> outer;
         if (row.nested) {
             outer.emplace();
@@ -187,23 +170,20 @@ TEST_F(ErrorContextTest, ContextThatKeepsNothingDropsItsRecords)
 
 TEST_F(ErrorContextTest, FilteredCodeIsAbsorbedAndDropsTheTopContext)
 {
-    test::StLogCapture log;
+    StLogCapture log;
     StErrorContextInstaller filtering(Nuvo(600), Posix(2), VError(0));
     {
         StErrorContextInstaller inner;
         Throw(Nuvo(658));
         bool filtered = true;
-        auto record = VRefPtr<VErrorBase>::Adopt(new VErrorBase(Nuvo(5)));
-        EXPECT_TRUE(fTaskContext->PushError(record.Get(), &filtered));
+        EXPECT_TRUE(fTaskContext->PushError(MakeRecord(Nuvo(5)).Get(), &filtered));
         EXPECT_FALSE(filtered);
+        filtered = true;
         EXPECT_FALSE(fTaskContext->PushError(nullptr, &filtered));
         EXPECT_FALSE(filtered);
-
-        record = VRefPtr<VErrorBase>::Adopt(new VErrorBase(Posix(2)));
-        EXPECT_TRUE(fTaskContext->PushError(record.Get(), &filtered));
+        EXPECT_TRUE(fTaskContext->PushError(MakeRecord(Posix(2)).Get(), &filtered));
         EXPECT_TRUE(filtered);
-        EXPECT_TRUE(inner.GetContext()->IsSilent());
-        EXPECT_FALSE(inner.GetContext()->IsKeepingErrors());
+        EXPECT_EQ(Flags(inner.GetContext()), "dropping,silent");
         Throw(Nuvo(6)); // not in the filter, but the top context is silent now
         EXPECT_EQ(log.Codes(), (Codes{Nuvo(658)})) << "the debug hook saw only the record before the filtered one";
         EXPECT_EQ(CodesOf(inner.GetContext()), (Codes{Nuvo(658), Nuvo(5), Posix(2), Nuvo(6)}));
@@ -233,8 +213,7 @@ TEST_F(ErrorContextTest, IdleContextsAreRecycled)
     {
         StErrorContextInstaller installer(false, true);
         EXPECT_EQ(installer.GetContext(), first);
-        EXPECT_FALSE(installer.GetContext()->IsKeepingErrors());
-        EXPECT_TRUE(installer.GetContext()->IsSilent());
+        EXPECT_EQ(Flags(installer.GetContext()), "dropping,silent");
         EXPECT_FALSE(fTaskContext->HasSpareContext());
     }
     // A context with a filter, or one that someone still holds, is not idle: it is released.
@@ -275,24 +254,16 @@ TEST_F(ErrorContextTest, TaskWideQueries)
 
     VValueBag stack;
     fTaskContext->BuildErrorStack(stack);
-    VBagArray* entries = stack.GetElements(ErrorBagKeys::stack_error);
-    ASSERT_NE(entries, nullptr);
-    ASSERT_EQ(entries->GetCount(), 3);
-    const char* expected[] = {"Error code: 1 (UPQZ)|UPQZ|1", "Error code: 600 (nuvo)|nuvo|600", "Error code: 3 (UPQZ)|UPQZ|3"};
-    for (int32_t i = 1; i <= 3; ++i) {
-        VValueBag* entry = entries->GetNth(i);
-        VString message, signature;
-        int32_t number = 0;
-        entry->GetString(ErrorBagKeys::message, message);
-        entry->GetString(ErrorBagKeys::componentSignature, signature);
-        entry->GetLong(ErrorBagKeys::errCode, number);
-        EXPECT_EQ(to_string(message) + "|" + to_string(signature) + "|" + std::to_string(number), expected[i - 1]);
-    }
+    VString xml;
+    stack.DumpXML(xml, VString("s"), false);
+    EXPECT_EQ(to_string(xml), "<s>\n<__ERROR message=\"Error code: 1 (UPQZ)\" componentSignature=\"UPQZ\" errCode=\"1\"/>\n"
+                              "<__ERROR message=\"Error code: 600 (nuvo)\" componentSignature=\"nuvo\" errCode=\"600\"/>\n"
+                              "<__ERROR message=\"Error code: 3 (UPQZ)\" componentSignature=\"UPQZ\" errCode=\"3\"/></s>");
 }
 
 TEST_F(ErrorContextTest, MergeAndFlushLastContext)
 {
-    test::StLogCapture log;
+    StLogCapture log;
     {
         StErrorContextInstaller outer;
         StErrorContextInstaller inner;
@@ -322,7 +293,7 @@ TEST_F(ErrorContextTest, PushErrorsFromABagAndFromAContext)
 {
     auto source = VRefPtr<VErrorContext>::Adopt(new VErrorContext);
     for (VError code : {Updater(1), Posix(2), Nuvo(600)})
-        source->PushError(VRefPtr<VErrorBase>::Adopt(new VErrorBase(code)).Get());
+        source->PushError(MakeRecord(code).Get());
     VValueBag bag;
     source->SaveToBag(bag);
     StErrorContextInstaller installer;
@@ -333,19 +304,17 @@ TEST_F(ErrorContextTest, PushErrorsFromABagAndFromAContext)
 
 TEST_F(ErrorContextTest, DebugHookCanBeSwitchedOff)
 {
-    test::StLogCapture log;
+    StLogCapture log;
     VDebugMgr* debug = VDebugMgr::Get();
     EXPECT_TRUE(debug->SetErrorMessagesEnabled(false));
     Throw(Nuvo(600));
-    EXPECT_FALSE(debug->SetErrorMessagesEnabled(true));
-    EXPECT_EQ(fTask->GetLastError(), Nuvo(600));
     // The hook is off, but a silent context still hands its records to the logger.
-    debug->SetErrorMessagesEnabled(false);
     {
         StErrorContextInstaller silent(true, true);
         Throw(Nuvo(605));
     }
-    debug->SetErrorMessagesEnabled(true);
+    EXPECT_FALSE(debug->SetErrorMessagesEnabled(true));
+    EXPECT_EQ(CodesOf(fTaskContext->GetTopContext()), (Codes{Nuvo(600), Nuvo(605)}));
     EXPECT_EQ(log.Codes(), (Codes{Nuvo(605)}));
 }
 
@@ -355,7 +324,7 @@ TEST_F(ErrorContextTest, InstallerWithoutTaskStandsAlone)
     std::thread([&] {
         StErrorContextInstaller installer;
         ASSERT_NE(installer.GetContext(), nullptr);
-        installer.GetContext()->PushError(VRefPtr<VErrorBase>::Adopt(new VErrorBase(Nuvo(600))).Get());
+        installer.GetContext()->PushError(MakeRecord(Nuvo(600)).Get());
         _ThrowError(Nuvo(605)); // no task to go to
         seen = CodesOf(installer.GetContext());
     }).join();

@@ -1,32 +1,29 @@
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorBagKeys.h"
 #include "kernel/errors/ILocalizer.h"
-#include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/VErrorImported.h"
 #include "kernel/errors/VErrorUserGenerated.h"
 #include "kernel/process/VTask.h"
 #include "kernel/values/VBagArray.h"
-#include "kernel/values/VValueBag.h"
+#include "tests/kernel/errors/ErrorTestSupport.h"
 
 namespace nuvo {
 namespace {
 
+using namespace test;
+
 constexpr OsType kXMLC = MakeOsType("xmlc");
 
-VError Nuvo(int32_t n) { return MakeVError(MakeOsType("nuvo"), n); }
-VError Posix(int32_t n) { return MakeVError(MakeOsType("POSX"), n); }
 VError Carbon(int32_t n) { return MakeVError(MakeOsType("CARB"), n); }
 VError Mach(int32_t n) { return MakeVError(MakeOsType("MACH"), n); }
 VError Cocoa(int32_t n) { return MakeVError(MakeOsType("COCO"), n); }
-VError Updater(int32_t n) { return MakeVError(MakeOsType("UPQZ"), n); }
 
 std::string Text(const VString& text) { return to_string(text); }
 
@@ -39,13 +36,10 @@ public:
     bool LocalizeErrorMessage(VError code, VString& out) override
     {
         fAsked.push_back(code);
-        for (const auto& [entryCode, text] : fEntries) {
-            if (entryCode == code) {
-                out = text;
-                return true;
-            }
-        }
-        return false;
+        auto entry = std::find_if(fEntries.begin(), fEntries.end(), [code](const auto& e) { return e.first == code; });
+        if (entry != fEntries.end())
+            out = entry->second;
+        return entry != fEntries.end();
     }
     bool LocalizeStringWithKey(const VString&, VString&) override { return false; }
     bool LocalizeStringWithDotStringsKey(const VString&, VString&) override { return false; }
@@ -57,19 +51,6 @@ private:
     std::vector<std::pair<VError, const char*>> fEntries;
 };
 
-struct Parameter {
-    const char* name;
-    const char* value;
-};
-
-VRefPtr<VErrorBase> MakeRecord(VError code, std::initializer_list<Parameter> parameters = {})
-{
-    auto record = VRefPtr<VErrorBase>::Adopt(new VErrorBase(code));
-    for (const Parameter& parameter : parameters)
-        record->GetBag()->SetString(StPackedDictionaryKey(VString(parameter.name)), VString(parameter.value));
-    return record;
-}
-
 // A record created on a thread that the task manager does not know: task 0, no name.
 VRefPtr<VErrorBase> MakeRecordWithoutTask(VError code, std::initializer_list<Parameter> parameters = {})
 {
@@ -80,10 +61,7 @@ VRefPtr<VErrorBase> MakeRecordWithoutTask(VError code, std::initializer_list<Par
 
 TEST(VErrorBase, ErrorStringShowsTheSignedNumberAndTheSignature)
 {
-    struct Row {
-        VError code;
-        const char* expected;
-    } rows[] = {
+    struct Row { VError code; const char* expected; } rows[] = {
         {Nuvo(600), "Error code: 600 (nuvo)"}, {Carbon(-43), "Error code: -43 (CARB)"},
         {Updater(INT32_MIN), "Error code: -2147483648 (UPQZ)"}, {MakeVError(kXMLC, 7), "Error code: 7 (xmlc)"},
         {0, "Error code: 0 ()"},
@@ -110,10 +88,7 @@ TEST(VErrorBase, DescriptionFallsBackInOrder)
     EXPECT_EQ(VErrorBase::GetLocalizer(MakeOsType("nuvo")), &toolkit);
 
     struct Row {
-        const char* name;
-        VError code;
-        std::initializer_list<Parameter> parameters;
-        const char* expected;
+        const char* name; VError code; std::initializer_list<Parameter> parameters; const char* expected;
     } rows[] = {
         {"no text anywhere", Nuvo(600), {}, "Error code: 600 (nuvo)"},
         {"error_description with placeholders", Nuvo(600),
@@ -154,11 +129,7 @@ TEST(VErrorBase, DescriptionFallsBackInOrder)
 TEST(VErrorBase, DumpToStringPieces)
 {
     const std::string mainTask = "task " + std::to_string(VTask::GetCurrentID()) + ", name: 'Main'\n";
-    struct Row {
-        const char* name;
-        VRefPtr<VErrorBase> record;
-        std::string expected;
-    } rows[] = {
+    struct Row { const char* name; VRefPtr<VErrorBase> record; std::string expected; } rows[] = {
         {"on the main task", MakeRecord(Nuvo(600)), "Error code: 600 (nuvo)\nError code: 600 (nuvo)\nnuvolib\n" + mainTask},
         {"without task", MakeRecordWithoutTask(Nuvo(600)), "Error code: 600 (nuvo)\nError code: 600 (nuvo)\nnuvolib\ntask 0\n"},
         {"action with placeholder", MakeRecordWithoutTask(Posix(2), {{"action_description", "Check {path}"}, {"path", "/p"}}),
@@ -252,10 +223,7 @@ TEST(VErrorBase, CopyAndBagFormTakeTheirOwnParameters)
 TEST(VErrorBase, EncodedNativeErrorToVError)
 {
     const VError fallback = Updater(99);
-    struct Row {
-        VError encoded;
-        VError expected;
-    } rows[] = {
+    struct Row { VError encoded; VError expected; } rows[] = {
         {Posix(2), Nuvo(600)},   {Posix(13), Nuvo(5)},  {Posix(5), fallback},   {Posix(0), fallback},
         {Carbon(-43), Nuvo(600)}, {Carbon(-108), Nuvo(100)}, {Carbon(-50), fallback}, {Carbon(0), fallback},
         {Mach(3), fallback},     {Cocoa(4), fallback},  {Mach(0), Mach(0)},    {Cocoa(0), Cocoa(0)},
@@ -269,10 +237,7 @@ TEST(VErrorBase, EncodedNativeErrorToVError)
 
 TEST(VErrorBase, MapCarbonErrorToVError)
 {
-    struct Row {
-        int32_t status;
-        VError expected;
-    } rows[] = {
+    struct Row { int32_t status; VError expected; } rows[] = {
         {0, 0},          {-108, Nuvo(100)}, {-39, Nuvo(200)},  {-34, Nuvo(658)},
         {-43, Nuvo(600)}, {-120, Nuvo(650)}, {-45, Nuvo(5)},    {-46, Nuvo(5)},
         {-192, Nuvo(401)}, {-37, Nuvo(614)}, {-54, Nuvo(5)},    {-128, Nuvo(6)},

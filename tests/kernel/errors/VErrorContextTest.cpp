@@ -1,36 +1,22 @@
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorBagKeys.h"
-#include "kernel/errors/VErrorBase.h"
-#include "kernel/errors/VErrorContext.h"
 #include "kernel/values/VBagArray.h"
-#include "kernel/values/VValueBag.h"
+#include "tests/kernel/errors/ErrorTestSupport.h"
 
 namespace nuvo {
 namespace {
 
-VError Nuvo(int32_t n) { return MakeVError(MakeOsType("nuvo"), n); }
-VError Posix(int32_t n) { return MakeVError(MakeOsType("POSX"), n); }
+using namespace test;
 
-VRefPtr<VErrorBase> Record(VError code) { return VRefPtr<VErrorBase>::Adopt(new VErrorBase(code)); }
 VRefPtr<VErrorContext> Context(bool keeping = true, bool silent = false)
 {
     return VRefPtr<VErrorContext>::Adopt(new VErrorContext(keeping, silent));
 }
 
-std::vector<VError> Codes(const VErrorContext& context)
-{
-    std::vector<VError> codes;
-    for (const VRefPtr<VErrorBase>& record : context.GetErrorStack())
-        codes.push_back(record->GetError());
-    return codes;
-}
-
-std::string Parameter(const VErrorBase& record, const char* name)
+std::string ParameterOf(const VErrorBase& record, const char* name)
 {
     VString value;
     return record.GetBag()->GetString(StPackedDictionaryKey(VString(name)), value) ? to_string(value) : "<absent>";
@@ -43,7 +29,7 @@ TEST(VErrorContext, PushFindAndFlush)
     EXPECT_EQ(context->GetLast(), nullptr);
     EXPECT_EQ(context->GetLastError(), VError(0));
 
-    VRefPtr<VErrorBase> first = Record(Nuvo(600)), second = Record(Nuvo(100)), third = Record(Nuvo(600));
+    VRefPtr<VErrorBase> first = MakeRecord(Nuvo(600)), second = MakeRecord(Nuvo(100)), third = MakeRecord(Nuvo(600));
     for (VErrorBase* record : {first.Get(), second.Get(), third.Get()})
         EXPECT_TRUE(context->PushError(record));
     EXPECT_EQ(first->GetRefCount(), 2);
@@ -54,20 +40,10 @@ TEST(VErrorContext, PushFindAndFlush)
     EXPECT_EQ(context->Find(Posix(3)), nullptr);
     EXPECT_TRUE(context->FailedForMemory()) << "'nuvo' 100 was pushed, and stays noted";
 
-    struct Row {
-        const char* name;
-        bool found;
-        bool expected;
-    } rows[] = {
-        {"second code present", context->FindAny(Nuvo(5), Nuvo(100), VError(0)), true},
-        {"none present", context->FindAny(Nuvo(5), Nuvo(6), Nuvo(7), VError(0)), false},
-        {"present code after the terminator", context->FindAny(Nuvo(5), VError(0), Nuvo(600)), false},
-        {"int terminator", context->FindAny(Nuvo(600), 0), true},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(row.found, row.expected);
-    }
+    EXPECT_TRUE(context->FindAny(Nuvo(5), Nuvo(100), VError(0)));
+    EXPECT_FALSE(context->FindAny(Nuvo(5), Nuvo(6), Nuvo(7), VError(0)));
+    EXPECT_FALSE(context->FindAny(Nuvo(5), VError(0), Nuvo(600))) << "a code after the terminator";
+    EXPECT_TRUE(context->FindAny(Nuvo(600), 0)) << "an int terminator";
 
     context->AddErrorToFilter(Posix(2));
     context->Flush();
@@ -88,34 +64,30 @@ TEST(VErrorContext, ParametersAreMergedIntoPushedRecords)
     auto child = VRefPtr<VValueBag>::Adopt(new VValueBag);
     parameters->AddElement(StPackedDictionaryKey("item"), child.Get());
 
-    VRefPtr<VErrorBase> record = Record(Nuvo(600));
-    record->GetBag()->SetString(ErrorBagKeys::p1, VString("from thrower"));
-    record->GetBag()->SetString(ErrorBagKeys::p2, VString("own"));
+    VRefPtr<VErrorBase> record = MakeRecord(Nuvo(600), {{"p1", "from thrower"}, {"p2", "own"}});
     ASSERT_TRUE(context->PushError(record.Get()));
-    EXPECT_EQ(Parameter(*record, "p1"), "from context");
-    EXPECT_EQ(Parameter(*record, "p2"), "own");
+    EXPECT_EQ(ParameterOf(*record, "p1") + "|" + ParameterOf(*record, "p2"), "from context|own");
     VBagArray* items = record->GetBag()->GetElements(StPackedDictionaryKey("item"));
-    ASSERT_NE(items, nullptr);
-    ASSERT_EQ(items->GetCount(), 1);
+    ASSERT_TRUE(items && items->GetCount() == 1);
     EXPECT_NE(items->GetNth(1), child.Get()) << "a copy of the element";
 }
 
 TEST(VErrorContext, PushErrorsAppendsAndAssignsTheMemoryFlag)
 {
     VRefPtr<VErrorContext> source = Context();
-    source->PushError(Record(Nuvo(100)).Get());
-    source->PushError(Record(Posix(2)).Get());
+    source->PushError(MakeRecord(Nuvo(100)).Get());
+    source->PushError(MakeRecord(Posix(2)).Get());
     VRefPtr<VErrorContext> target = Context();
-    target->PushError(Record(Nuvo(600)).Get());
+    target->PushError(MakeRecord(Nuvo(600)).Get());
     target->GetParametersForPushedErrors(true)->SetString(ErrorBagKeys::p3, VString("merged"));
     target->PushErrors(*source);
-    EXPECT_EQ(Codes(*target), (std::vector<VError>{Nuvo(600), Nuvo(100), Posix(2)}));
+    EXPECT_EQ(CodesOf(target.Get()), (Codes{Nuvo(600), Nuvo(100), Posix(2)}));
     EXPECT_TRUE(target->FailedForMemory());
     EXPECT_EQ(target->GetLast(), source->GetLast()) << "the records are shared";
-    EXPECT_EQ(Parameter(*target->GetLast(), "p3"), "merged");
+    EXPECT_EQ(ParameterOf(*target->GetLast(), "p3"), "merged");
 
     VRefPtr<VErrorContext> clean = Context();
-    clean->PushError(Record(Nuvo(600)).Get());
+    clean->PushError(MakeRecord(Nuvo(600)).Get());
     target->PushErrors(*clean);
     EXPECT_FALSE(target->FailedForMemory()) << "assigned, not combined";
     target->PushErrors(*target);
@@ -126,12 +98,12 @@ TEST(VErrorContext, CopyStartsKeepingAndNotSilentWithoutTheFilter)
 {
     VRefPtr<VErrorContext> original = Context(false, true);
     original->AddErrorToFilter(Posix(2));
-    original->PushError(Record(Nuvo(100)).Get());
-    original->PushError(Record(Nuvo(600)).Get());
+    original->PushError(MakeRecord(Nuvo(100)).Get());
+    original->PushError(MakeRecord(Nuvo(600)).Get());
     auto copy = VRefPtr<VErrorContext>::Adopt(new VErrorContext(*original));
     EXPECT_TRUE(copy->IsKeepingErrors());
     EXPECT_FALSE(copy->IsSilent());
-    EXPECT_EQ(Codes(*copy), (std::vector<VError>{Nuvo(100), Nuvo(600)}));
+    EXPECT_EQ(CodesOf(copy.Get()), (Codes{Nuvo(100), Nuvo(600)}));
     EXPECT_TRUE(copy->FailedForMemory());
     EXPECT_FALSE(copy->IsErrorFiltered(Posix(2)));
     EXPECT_FALSE(copy->HasParameters());
@@ -146,20 +118,18 @@ TEST(VErrorContext, CopyStartsKeepingAndNotSilentWithoutTheFilter)
 TEST(VErrorContext, BagFormAppendsOldestFirst)
 {
     VRefPtr<VErrorContext> original = Context();
-    VRefPtr<VErrorBase> first = Record(Posix(13));
-    first->GetBag()->SetString(StPackedDictionaryKey("path"), VString("/locked"));
-    original->PushError(first.Get());
-    original->PushError(Record(Nuvo(605)).Get());
+    original->PushError(MakeRecord(Posix(13), {{"path", "/locked"}}).Get());
+    original->PushError(MakeRecord(Nuvo(605)).Get());
     VValueBag bag;
     EXPECT_EQ(original->SaveToBag(bag), VError(0));
     ASSERT_NE(bag.GetElements(ErrorBagKeys::error), nullptr);
     EXPECT_EQ(bag.GetElements(ErrorBagKeys::error)->GetCount(), 2);
 
     VRefPtr<VErrorContext> loaded = Context();
-    loaded->PushError(Record(Nuvo(1)).Get());
+    loaded->PushError(MakeRecord(Nuvo(1)).Get());
     EXPECT_EQ(loaded->LoadFromBag(bag), VError(0));
-    EXPECT_EQ(Codes(*loaded), (std::vector<VError>{Nuvo(1), Posix(13), Nuvo(605)}));
-    EXPECT_EQ(Parameter(*loaded->Find(Posix(13)), "path"), "/locked");
+    EXPECT_EQ(CodesOf(loaded.Get()), (Codes{Nuvo(1), Posix(13), Nuvo(605)}));
+    EXPECT_EQ(ParameterOf(*loaded->Find(Posix(13)), "path"), "/locked");
     EXPECT_EQ(loaded->LoadFromBag(VValueBag()), VError(0));
     EXPECT_EQ(loaded->GetErrorCount(), 3u);
 }

@@ -8,7 +8,6 @@
 // The exit code follows the updater's entry point.
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -58,8 +57,7 @@ protected:
         for (size_t i = 1; i < args.size(); ++i) {
             std::string text = to_string(args[i]);
             PrintLine("arg" + std::to_string(i) + "=" + text + " len=" + std::to_string(args[i].GetLength()));
-            if (text.rfind("answer=", 0) == 0)
-                answer = std::atoi(text.c_str() + 7);
+            std::sscanf(text.c_str(), "answer=%d", &answer);
         }
         return answer;
     }
@@ -88,13 +86,10 @@ protected:
 int main(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "mode=", 5) == 0) {
+        if (std::sscanf(argv[i], "mode=throw=%d", &sThrowNumber) == 1)
+            sMode = "throw";
+        else if (std::strncmp(argv[i], "mode=", 5) == 0)
             sMode = argv[i] + 5;
-            if (sMode.rfind("throw=", 0) == 0) {
-                sThrowNumber = std::atoi(sMode.c_str() + 6);
-                sMode = "throw";
-            }
-        }
     }
     sProcessCommandLineArgc = argc;
     sProcessCommandLineArgv = argv;

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,35 +38,27 @@ StChildProcess::StChildProcess(const std::string& program, const std::vector<std
         ++made;
     // A child that dies early must fail the test, not kill it through a write on its input.
     ::signal(SIGPIPE, SIG_IGN);
-    // The child inherits the limit: SIGQUIT's default action must not leave core files behind.
-    struct rlimit limit;
-    ::getrlimit(RLIMIT_CORE, &limit);
-    struct rlimit noCore = {0, limit.rlim_max};
-    ::setrlimit(RLIMIT_CORE, &noCore);
+    // Everything the child needs is built before fork: between fork and exec only
+    // async-signal-safe calls are allowed.
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigemptyset(&signals);
-    ::posix_spawnattr_setsigmask(&attributes, &signals);
-    for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
-        sigaddset(&signals, sig);
-    ::posix_spawnattr_setsigdefault(&attributes, &signals);
-    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    for (int fd = 0; fd < made; ++fd)
-        ::posix_spawn_file_actions_adddup2(&actions, pipes[fd][fd == 0 ? 0 : 1], fd);
-    pid_t pid = -1;
-    if (made == 3 && ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0)
-        fPid = pid;
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::posix_spawnattr_destroy(&attributes);
-    ::setrlimit(RLIMIT_CORE, &limit);
+    pid_t pid = made == 3 ? ::fork() : -1;
+    if (pid == 0) {
+        for (int fd = 0; fd < 3; ++fd)
+            ::dup2(pipes[fd][fd == 0 ? 0 : 1], fd);
+        struct rlimit noCore = {0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
+            ::signal(sig, SIG_DFL);
+        ::execve(program.c_str(), argv.data(), environ);
+        ::_exit(127);
+    }
+    fPid = pid;
     for (int fd = 0; fd < made; ++fd) {
         ::close(pipes[fd][fd == 0 ? 0 : 1]);
         if (fPid <= 0)

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include <string>
 #include <vector>
@@ -106,16 +107,6 @@ protected:
     test::StEnvVar fDisplay{"DISPLAY", std::nullopt};
     test::StEnvVar fWayland{"WAYLAND_DISPLAY", std::nullopt};
 
-    // Starts the probe in mode and reads its lines up to "ready".
-    static void StartUntilReady(StChildProcess& child, const std::string& mode)
-    {
-        ASSERT_TRUE(child.IsStarted());
-        std::string line;
-        ASSERT_TRUE(child.ReadLine(line));
-        ASSERT_EQ(line, "arg1=mode=" + mode + " len=" + std::to_string(mode.size() + 5));
-        ASSERT_TRUE(child.ReadLine(line));
-        ASSERT_EQ(line, "ready");
-    }
 };
 
 TEST_F(VProcessIPCChild, ExitCodesAndInitialisation)
@@ -181,8 +172,11 @@ TEST_F(VProcessIPCChild, SignalsStopTheMainTask)
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.signal) + " " + row.mode);
         StChildProcess child(kProbe, {std::string("mode=") + row.mode});
-        ASSERT_NO_FATAL_FAILURE(StartUntilReady(child, row.mode));
         std::string line;
+        ASSERT_TRUE(child.ReadLine(line));
+        ASSERT_EQ(line, "arg1=mode=" + std::string(row.mode) + " len=" + std::to_string(std::strlen(row.mode) + 5));
+        ASSERT_TRUE(child.ReadLine(line));
+        ASSERT_EQ(line, "ready");
         if (!row.eachAnswer.empty()) {
             child.WriteToInput("check\n");
             ASSERT_TRUE(child.ReadLine(line));

@@ -40,28 +40,6 @@ template <class Condition> bool Eventually(Condition condition)
     return true;
 }
 
-TEST(VTask, OnlyThreadsOfTheTaskManagerHaveATask)
-{
-    VTask* current = VTask::GetCurrent();
-    ASSERT_NE(current, nullptr);
-    EXPECT_EQ(current, VTaskMgr::Get()->GetMainTask());
-    EXPECT_EQ(current->GetState(), VTask::kStateRunning);
-    EXPECT_EQ(VTask::GetCurrentID(), current->GetID());
-    VString name;
-    current->GetName(name);
-    EXPECT_EQ(to_string(name), "Main");
-    EXPECT_TRUE(VTaskMgr::Init(nullptr));
-    EXPECT_EQ(VTaskMgr::Get()->GetMainTask(), current) << "a second initialisation keeps the main task";
-
-    bool foreignHasNone = false;
-    std::thread([&] {
-        foreignHasNone = VTask::GetCurrent() == nullptr && VTask::GetCurrentID() == 0;
-        VTask::Sleep(3600 * 1000); // returns at once outside a task
-        VTask::Sleep(-5);
-    }).join();
-    EXPECT_TRUE(foreignHasNone);
-}
-
 TEST(VTask, RunKillWaitForDeath)
 {
     std::atomic<bool> seenItself{false};
@@ -214,25 +192,42 @@ TEST(VTask, NameAndProperties)
     EXPECT_EQ(bag->GetRefCount(), 2);
 }
 
-TEST(VTaskMgr, ReinitialisationGivesTheThreadANewMainTask)
+// Runs last: the test main's thread ends with a new main task.
+TEST(VTaskMgr, OnlyThreadsOfTheTaskManagerHaveATaskAndReinitialisation)
 {
     VTaskMgr* manager = VTaskMgr::Get();
-    VRefPtr<VTask> old(manager->GetMainTask());
-    ASSERT_TRUE(old);
+    auto expectMainTask = [manager](VTask* task) {
+        ASSERT_NE(task, nullptr);
+        EXPECT_EQ(task, manager->GetMainTask());
+        EXPECT_EQ(task->GetState(), VTask::kStateRunning);
+        EXPECT_EQ(VTask::GetCurrentID(), task->GetID());
+        VString name;
+        task->GetName(name);
+        EXPECT_EQ(to_string(name), "Main");
+    };
+    VRefPtr<VTask> old(VTask::GetCurrent());
+    expectMainTask(old.Get());
+    EXPECT_TRUE(VTaskMgr::Init(nullptr));
+    EXPECT_EQ(manager->GetMainTask(), old.Get()) << "a second initialisation keeps the main task";
+    bool foreignHasNone = false;
+    std::thread([&] {
+        foreignHasNone = VTask::GetCurrent() == nullptr && VTask::GetCurrentID() == 0;
+        VTask::Sleep(3600 * 1000); // returns at once outside a task
+        VTask::Sleep(-5);
+    }).join();
+    EXPECT_TRUE(foreignHasNone);
+
     VTaskMgr::DeInit();
     EXPECT_FALSE(manager->IsInitialized());
     EXPECT_EQ(manager->GetMainTask(), nullptr);
     EXPECT_EQ(VTask::GetCurrent(), nullptr);
     EXPECT_EQ(old->GetState(), VTask::kStateDead);
     VTask::Sleep(3600 * 1000); // returns at once without a task manager
-
     ASSERT_TRUE(VTaskMgr::Init(nullptr));
     VTask* fresh = VTask::GetCurrent();
-    ASSERT_NE(fresh, nullptr);
+    expectMainTask(fresh);
     EXPECT_NE(fresh, old.Get());
-    EXPECT_EQ(fresh, manager->GetMainTask());
     EXPECT_NE(fresh->GetID(), old->GetID());
-    EXPECT_EQ(fresh->GetState(), VTask::kStateRunning);
     EXPECT_EQ(fresh->GetLastError(), VError(0));
 }
 

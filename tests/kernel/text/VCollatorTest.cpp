@@ -31,9 +31,6 @@ const VCollator& Root()
     return VCollator::GetForLanguage("");
 }
 
-// ---------------------------------------------------------------------------------------------
-// Equality and order
-
 // Order of a against b ignoring (loose) and respecting (strict) case and accents; kDifferent
 // when the texts differ and their order is not the point of the row.
 constexpr int kDifferent = 2;
@@ -206,9 +203,6 @@ TEST(VCollatorCompare, ShortcutIsRefusedWhereAsciiLettersCombine)
     EXPECT_EQ(-1, Root().Compare(u"ch", 2, u"hz", 2, false));
 }
 
-// ---------------------------------------------------------------------------------------------
-// Searching
-
 TEST(VCollatorSearch, FindBeginsWithEndsWith)
 {
     struct Row {
@@ -276,9 +270,6 @@ TEST(VCollatorSearch, ExchangeWithCollatorRules)
     EXPECT_EQ(VString(u"KIRMIZI k_rm_z_"), turkish);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Case mapping
-
 TEST(VCollatorCase, FullCaseMapping)
 {
     struct Row { const char* language; const char16_t* text; const char16_t* upper; const char16_t* lower; };
@@ -309,9 +300,6 @@ TEST(VCollatorCase, FullCaseMapping)
     EXPECT_EQ(VString(u"strasse-\u00e9t\u00e9"), text);
     EXPECT_EQ(VString(u"Stra\u00dfe-\u00e9t\u00e9"), shared);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Language and caching
 
 TEST(VCollatorLanguage, ProcessLanguageFromTheEnvironment)
 {

@@ -23,6 +23,14 @@ std::u16string Units(const VString& text)
     return std::u16string(text.GetCPointer(), size_t(text.GetLength()));
 }
 
+// The text of a string that held "junk" after edit.
+template <class Edit> std::u16string Edited(Edit edit)
+{
+    VString text("junk");
+    edit(text);
+    return Units(text);
+}
+
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -74,34 +82,22 @@ TEST(VNumberText, DecimalIntegers)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.value);
         const std::u16string expected(row.text);
-        VString text("junk");
-        text.AppendLong8(row.value);
-        EXPECT_EQ(Units(text), u"junk" + expected);
-        EXPECT_EQ(Units(ToString(static_cast<long long>(row.value))), expected);
-        text.FromLong8(row.value);
-        EXPECT_EQ(Units(text), expected);
-        if (row.value == int32_t(row.value)) {
-            text.FromLong(int32_t(row.value));
-            EXPECT_EQ(Units(text), expected);
-            EXPECT_EQ(Units(ToString(int(row.value))), expected);
-            text = "junk";
-            text.AppendLong(int32_t(row.value));
-            EXPECT_EQ(Units(text), u"junk" + expected);
+        const int64_t v = row.value;
+        EXPECT_EQ(Edited([v](VString& s) { s.AppendLong8(v); }), u"junk" + expected);
+        EXPECT_EQ(Edited([v](VString& s) { s.FromLong8(v); }), expected);
+        EXPECT_EQ(Units(ToString(static_cast<long long>(v))), expected);
+        if (v == int32_t(v)) {
+            EXPECT_EQ(Edited([v](VString& s) { s.FromLong(int32_t(v)); }), expected);
+            EXPECT_EQ(Edited([v](VString& s) { s.AppendLong(int32_t(v)); }), u"junk" + expected);
+            EXPECT_EQ(Units(ToString(int(v))), expected);
         }
     }
-    VString text("junk");
-    text.FromWord(INT16_MIN);
-    EXPECT_EQ(Units(text), u"-32768");
-    text.FromByte(INT8_MIN);
-    EXPECT_EQ(Units(text), u"-128");
-    text = "junk";
-    text.AppendULong8(UINT64_MAX);
-    EXPECT_EQ(Units(text), u"junk18446744073709551615");
-    text.FromULong8(UINT64_MAX);
-    EXPECT_EQ(Units(text), u"18446744073709551615");
+    EXPECT_EQ(Edited([](VString& s) { s.FromWord(INT16_MIN); }), u"-32768");
+    EXPECT_EQ(Edited([](VString& s) { s.FromByte(INT8_MIN); }), u"-128");
+    EXPECT_EQ(Edited([](VString& s) { s.AppendULong8(UINT64_MAX); }), u"junk18446744073709551615");
+    EXPECT_EQ(Edited([](VString& s) { s.FromULong8(UINT64_MAX); }), u"18446744073709551615");
+    EXPECT_EQ(Edited([](VString& s) { s.FromBoolean(false); }), u"false");
     EXPECT_EQ(Units(ToString(42UL)), u"42");
-    text.FromBoolean(false);
-    EXPECT_EQ(Units(text), u"false");
 }
 
 TEST(VNumberText, RealsUseFourteenSignificantDigits)
@@ -114,13 +110,9 @@ TEST(VNumberText, RealsUseFourteenSignificantDigits)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.value);
-        VString text("junk");
-        text.FromReal(row.value);
-        EXPECT_EQ(Units(text), row.text);
+        EXPECT_EQ(Edited([&row](VString& s) { s.FromReal(row.value); }), row.text);
     }
-    VString text("junk");
-    text.AppendReal(-0.25);
-    EXPECT_EQ(Units(text), u"junk-0.25");
+    EXPECT_EQ(Edited([](VString& s) { s.AppendReal(-0.25); }), u"junk-0.25");
 }
 
 TEST(VNumberText, Hexadecimal)
@@ -132,18 +124,15 @@ TEST(VNumberText, Hexadecimal)
         {0x123456789, true, u"0000000123456789"}, {0x123456789, false, u"123456789"},
         {0xabcdef, false, u"ABCDEF"}, {0x8000000000000000, true, u"8000000000000000"},
     };
-    VString text;
+    auto hex = [](auto value, bool pad) { return Edited([&](VString& s) { s.FromHexLong(value, pad); }); };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.value);
-        text.FromHexLong(row.value, row.pad);
-        EXPECT_EQ(Units(text), row.text);
+        EXPECT_EQ(hex(row.value, row.pad), row.text);
         if (row.value <= UINT32_MAX) {
-            text.FromHexLong(uint32_t(row.value), row.pad);
-            EXPECT_EQ(Units(text), row.text);
+            EXPECT_EQ(hex(uint32_t(row.value), row.pad), row.text);
         }
     }
     // Signed values are written as their unsigned bit pattern of their own width.
-    auto hex = [&text](auto value, bool pad) { text.FromHexLong(value, pad); return Units(text); };
     EXPECT_EQ(hex(int8_t(-1), true), u"00FF");
     EXPECT_EQ(hex(uint8_t(0xAB), false), u"AB");
     EXPECT_EQ(hex(int32_t(-1), false), u"FFFFFFFF");
@@ -164,15 +153,10 @@ TEST(VNumberText, FourCharacterCodes)
         EXPECT_EQ(Units(text), row.text);
         EXPECT_EQ(text.GetOsType(), row.code);
     }
-    VString text("junk");
-    text.AppendOsType(0xC3A94100);
-    EXPECT_EQ(Units(text), u"junk\u00E9A");
+    EXPECT_EQ(Edited([](VString& s) { s.AppendOsType(0xC3A94100); }), u"junk\u00E9A");
     EXPECT_EQ(Units(VOsTypeString(MakeOsType("UPQZ"))), u"UPQZ");
-    for (const char* tooLong : {"toolong", "\xC3\xA9\xC3\xA9\xC3\xA9"}) {
-        VString text;
-        text.FromCString(tooLong);
-        EXPECT_EQ(text.GetOsType(), 0u) << tooLong;
-    }
+    for (const char* tooLong : {"toolong", "\xC3\xA9\xC3\xA9\xC3\xA9"})
+        EXPECT_EQ(VString(tooLong).GetOsType(), 0u) << tooLong;
 }
 
 TEST(VNumberText, ReadingIntegers)

@@ -59,42 +59,6 @@ std::vector<VString> Pieces(std::initializer_list<const char16_t*> texts)
 
 using Edit = void (*)(VString&);
 
-// ---------------------------------------------------------------------------------------------
-// Construction
-
-TEST(VStringConstruction, SourcesGiveTheirUnits)
-{
-    VString appended(u"x");
-    appended.AppendCString("\xe2\x82\xac!");
-    VString fromC(u"old text");
-    fromC.FromCString("na\xc3\xafve");
-    VString fromUnits(u"old");
-    fromUnits.FromUniString(u"new text", 3);
-    VString fromUnit(u"old");
-    fromUnit.FromUniChar(u'Q');
-    VString fromOwn(u"plain");
-    fromOwn.FromUniString(fromOwn.GetCPointer() + 2, 3);
-    struct Row { const char* name; const VString& actual; const char16_t* expected; };
-    const Row rows[] = {
-        {"ASCII C string: one unit per byte", VString("abc"), u"abc"},
-        {"DEL is ASCII", VString("~\x7f"), u"~\u007f"},
-        {"non-ASCII C string: UTF-8 on Linux", VString("\xc3\xa9t\xc3\xa9"), u"\u00e9t\u00e9"},
-        {"AppendCString", appended, u"x\u20ac!"},
-        {"FromCString", fromC, u"na\u00efve"},
-        {"one unit", VString(UniChar(u'x')), u"x"},
-        {"units with a length", VString(u"abc", 2), u"ab"},
-        {"null units", VString(static_cast<const UniChar*>(nullptr)), u""},
-        {"FromUniString", fromUnits, u"new"}, {"FromUniChar", fromUnit, u"Q"},
-        {"FromUniString of its own units", fromOwn, u"ain"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(VString(row.expected), row.actual);
-        EXPECT_FALSE(row.actual.IsNull());
-        EXPECT_EQ(0, row.actual.GetCPointer()[row.actual.GetLength()]);
-    }
-}
-
 TEST(VStringConstruction, ForeignBufferIsWrittenInPlaceWhileTheTextFits)
 {
     VString null(static_cast<UniChar*>(nullptr), 0, 100);
@@ -173,9 +137,6 @@ TEST(VStringConstruction, LiteralViewIsCopiedOnFirstWrite)
     grown.AppendUniChar(u'b');
     EXPECT_EQ(5, grown.GetMaxLength()); // capacity 8 for short texts
 }
-
-// ---------------------------------------------------------------------------------------------
-// Capacity and storage
 
 TEST(VStringCapacity, ProgressiveResizeTable)
 {
@@ -264,9 +225,6 @@ TEST(VStringCapacity, ImpossibleSizesReportTheAllocationErrorAndLeaveTheStringAl
     ASSERT_TRUE(fine.EnsureSize(1000));
     EXPECT_EQ(VE_OK, errors.GetLastError());
 }
-
-// ---------------------------------------------------------------------------------------------
-// Sharing, copy-on-write and moves
 
 TEST(VStringSharing, CopiesShareUntilAMutatorDetaches)
 {
@@ -420,9 +378,6 @@ TEST(VStringMove, HeapBufferIsTakenOver)
         EXPECT_EQ(MakeText(20 + i), list[size_t(i)]);
 }
 
-// ---------------------------------------------------------------------------------------------
-// VStr: inline storage
-
 TEST(VStrInline, LivesInsideTheObjectWhileTheTextFits)
 {
     VStr15 s;
@@ -455,9 +410,6 @@ TEST(VStrInline, LivesInsideTheObjectWhileTheTextFits)
     VStr4 copied(VStr4("xyz"));
     EXPECT_TRUE(LivesInside(copied));
 }
-
-// ---------------------------------------------------------------------------------------------
-// Reading
 
 TEST(VStringReading, HashValues)
 {
@@ -555,9 +507,6 @@ TEST(VStringReading, EqualToUSASCIICString)
     EXPECT_TRUE(VString().EqualToUSASCIICString(""));
     EXPECT_TRUE(VString(u"\u00e9").EqualToUSASCIICString("\xe9")); // each byte is one unit
 }
-
-// ---------------------------------------------------------------------------------------------
-// Editing
 
 TEST(VStringEditing, EditsGiveTheseTexts)
 {
@@ -660,6 +609,19 @@ TEST(VStringEditing, EditsGiveTheseTexts)
              EXPECT_TRUE(s.GetSubStrings(u',', parts, true));
              s.Join(parts, u',');
          }, u",a,,b,"},
+        {"ASCII C string: one unit per byte", u"", [](VString& s) { s = VString("abc"); }, u"abc"},
+        {"DEL is ASCII", u"", [](VString& s) { s = VString("~\x7f"); }, u"~\u007f"},
+        {"non-ASCII C string: UTF-8 on Linux", u"", [](VString& s) { s = VString("\xc3\xa9t\xc3\xa9"); },
+         u"\u00e9t\u00e9"},
+        {"AppendCString of UTF-8", u"x", [](VString& s) { s.AppendCString("\xe2\x82\xac!"); }, u"x\u20ac!"},
+        {"FromCString", u"old text", [](VString& s) { s.FromCString("na\xc3\xafve"); }, u"na\u00efve"},
+        {"one unit", u"", [](VString& s) { s = VString(UniChar(u'x')); }, u"x"},
+        {"units with a length", u"", [](VString& s) { s = VString(u"abc", 2); }, u"ab"},
+        {"null units", u"old", [](VString& s) { s = VString(static_cast<const UniChar*>(nullptr)); }, u""},
+        {"FromUniString", u"old", [](VString& s) { s.FromUniString(u"new text", 3); }, u"new"},
+        {"FromUniChar", u"old", [](VString& s) { s.FromUniChar(u'Q'); }, u"Q"},
+        {"FromUniString of its own units", u"plain", [](VString& s) { s.FromUniString(s.GetCPointer() + 2, 3); },
+         u"ain"},
         {"appends", u"x", [](VString& s) { s.AppendCString("yz"); s += VString(u"!"); s += UniChar(u'?'); }, u"xyz!?"},
         {"operator+", u"", [](VString& s) { s = VString(u"a") + VString(u"b") + VString(); }, u"ab"},
     };
@@ -676,9 +638,6 @@ TEST(VStringEditing, EditsGiveTheseTexts)
     empty.AppendString(heap); // an empty string takes a share
     EXPECT_EQ(heap.GetCPointer(), empty.GetCPointer());
 }
-
-// ---------------------------------------------------------------------------------------------
-// Splitting and joining
 
 TEST(VStringSplit, GetSubStrings)
 {

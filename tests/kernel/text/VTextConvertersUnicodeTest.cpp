@@ -245,39 +245,35 @@ TEST(Raw32Converters, KeepLow16BitsWithoutSurrogateHandling)
     });
 }
 
-TEST(VoidConverters, ConvertNothingAndFail)
+// A set that is unknown, not in the table or without an ICU converter gets a void converter
+// that converts nothing and fails.
+TEST(Converters, CharSizesAndVoidConverters)
 {
-    for (int set : {0, 999, 110, 120}) {  // unknown, not in the table, no ICU converter
-        SCOPED_TRACE(set);
-        VToUnicodeConverter* to = VTextConverters::Get()->RetainToUnicodeConverter(CharSet(set));
-        VFromUnicodeConverter* from = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet(set));
-        ASSERT_NE(to, nullptr);
-        ASSERT_NE(from, nullptr);
-        EXPECT_FALSE(to->IsValid());
-        EXPECT_FALSE(from->IsValid());
-        to->Release();
-        from->Release();
-        Decoded d = Decode(CharSet(set), {0x41});
-        EXPECT_FALSE(d.ok);
-        EXPECT_EQ(d.consumed, 0u);
-        Encoded e = Encode(CharSet(set), u"A");
-        EXPECT_FALSE(e.ok);
-        EXPECT_EQ(e.consumed, 0);
-    }
-}
-
-TEST(Converters, CharSizes)
-{
-    struct Row {
-        int set; int32_t fromSize;
-    } rows[] = {{7, 1}, {-2, 1}, {2, 2}, {1, 2}, {4, 4}, {3, 4}, {6, 4}, {5, 4}, {101, 1}, {1000, 1}};
+    struct Row { int set; bool valid; int32_t fromSize; };
+    const Row rows[] = {
+        {7, true, 1}, {-2, true, 1}, {2, true, 2}, {1, true, 2}, {4, true, 4}, {3, true, 4}, {6, true, 4},
+        {5, true, 4}, {101, true, 1}, {1000, true, 1}, {0, false, 0}, {999, false, 0}, {110, false, 0},
+        {120, false, 0},
+    };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.set);
         VToUnicodeConverter* to = VTextConverters::Get()->RetainToUnicodeConverter(CharSet(row.set));
         VFromUnicodeConverter* from = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet(row.set));
-        EXPECT_TRUE(to->IsValid());
-        EXPECT_EQ(to->GetCharSize(), 2);
-        EXPECT_EQ(from->GetCharSize(), row.fromSize);
+        ASSERT_NE(to, nullptr);
+        ASSERT_NE(from, nullptr);
+        EXPECT_EQ(to->IsValid(), row.valid);
+        EXPECT_EQ(from->IsValid(), row.valid);
+        if (row.valid) {
+            EXPECT_EQ(to->GetCharSize(), 2);
+            EXPECT_EQ(from->GetCharSize(), row.fromSize);
+        } else {
+            Decoded d = Decode(CharSet(row.set), {0x41});
+            EXPECT_FALSE(d.ok);
+            EXPECT_EQ(d.consumed, 0u);
+            Encoded e = Encode(CharSet(row.set), u"A");
+            EXPECT_FALSE(e.ok);
+            EXPECT_EQ(e.consumed, 0);
+        }
         to->Release();
         from->Release();
     }

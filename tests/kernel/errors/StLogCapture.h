@@ -25,24 +25,31 @@ struct LoggedMessage {
     bool hasParameters = false;
 };
 
-// Listens to the process logger for a scope and records what reaches it; fails the test when
-// the program has no process logger. Thread-safe.
+// Listens to a logger (the process logger when none is given) for a scope and records what
+// reaches it; fails the test when there is no such logger. Thread-safe.
 class StLogCapture {
 public:
-    StLogCapture() : fRecorder(VRefPtr<VRecorder>::Adopt(new VRecorder))
+    explicit StLogCapture(VLogger* logger = nullptr)
+        : fLogger(logger ? logger : VProcess::Get() ? VProcess::Get()->GetLogger() : nullptr)
+        , fRecorder(VRefPtr<VRecorder>::Adopt(new VRecorder))
     {
-        VLogger* logger = VProcess::Get() ? VProcess::Get()->GetLogger() : nullptr;
-        EXPECT_NE(logger, nullptr) << "the test program has no process logger";
-        EXPECT_TRUE(logger && logger->AddLogListener(fRecorder.Get()));
+        EXPECT_NE(fLogger, nullptr) << "the test program has no process logger";
+        EXPECT_TRUE(fLogger && fLogger->AddLogListener(fRecorder.Get()));
     }
     ~StLogCapture()
     {
-        if (VLogger* logger = VProcess::Get() ? VProcess::Get()->GetLogger() : nullptr)
-            logger->RemoveLogListener(fRecorder.Get());
+        if (fLogger)
+            fLogger->RemoveLogListener(fRecorder.Get());
     }
     StLogCapture(const StLogCapture&) = delete;
     StLogCapture& operator=(const StLogCapture&) = delete;
 
+    ILogListener* GetListener() const { return fRecorder.Get(); }
+    int Batches() const
+    {
+        std::lock_guard<std::mutex> guard(fRecorder->fLock);
+        return fRecorder->fBatches;
+    }
     std::vector<LoggedMessage> Messages() const
     {
         std::lock_guard<std::mutex> guard(fRecorder->fLock);
@@ -63,6 +70,7 @@ private:
         void Put(const std::vector<const VValueBag*>& bags) override
         {
             std::lock_guard<std::mutex> guard(fLock);
+            ++fBatches;
             for (const VValueBag* bag : bags) {
                 LoggedMessage& logged = fMessages.emplace_back();
                 auto text = [bag](const StPackedDictionaryKey& key, std::string& out) {
@@ -87,9 +95,11 @@ private:
             }
         }
         std::mutex fLock;
+        int fBatches = 0;
         std::vector<LoggedMessage> fMessages;
     };
 
+    VLogger* fLogger;
     VRefPtr<VRecorder> fRecorder;
 };
 

@@ -8,50 +8,32 @@
 
 #include <gtest/gtest.h>
 
-#include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorThrowing.h"
 #include "kernel/errors/StErrorContextInstaller.h"
-#include "kernel/errors/VErrorBase.h"
-#include "kernel/errors/VErrorContext.h"
-#include "kernel/logging/ILogListener.h"
-#include "kernel/logging/ILoggerBagKeys.h"
-#include "kernel/logging/VLogger.h"
-#include "kernel/process/VProcess.h"
 #include "kernel/process/VTask.h"
-#include "kernel/values/VValueBag.h"
+#include "tests/kernel/errors/ErrorTestSupport.h"
 #include "tests/kernel/errors/StLogCapture.h"
 
 namespace nuvo {
 namespace {
 
-VError Updater(int32_t n) { return MakeVError(MakeOsType("UPQZ"), n); }
+using namespace test;
+using Lines = std::vector<std::string>;
 
-// Keeps "message|source|level" per message ("-" for a missing attribute), one batch per call.
-class VListener : public ILogListener {
-public:
-    void Put(const std::vector<const VValueBag*>& bags) override
-    {
-        ++fBatches;
-        for (const VValueBag* bag : bags) {
-            VString message, source;
-            int32_t level = -1;
-            bag->GetString(ILoggerBagKeys::message, message);
-            std::string line = to_string(message) + "|";
-            line += bag->GetString(ILoggerBagKeys::source, source) ? to_string(source) : "-";
-            line += "|" + (bag->GetLong(ILoggerBagKeys::level, level) ? std::to_string(level) : "-");
-            fLines.push_back(line);
-        }
-    }
-    int fBatches = 0;
-    std::vector<std::string> fLines;
-};
+// "message|source|level" of each message (an empty source and level -1 when missing).
+Lines MessageSourceLevel(const StLogCapture& log)
+{
+    Lines lines;
+    for (const LoggedMessage& m : log.Messages())
+        lines.push_back(m.message + "|" + m.source + "|" + std::to_string(m.level));
+    return lines;
+}
 
 TEST(VLogger, FiltersByLevelOnceStarted)
 {
     auto logger = VRefPtr<VLogger>::Adopt(new VLogger);
-    auto listener = VRefPtr<VListener>::Adopt(new VListener);
-    EXPECT_TRUE(logger->AddLogListener(listener.Get()));
-    EXPECT_FALSE(logger->AddLogListener(listener.Get()));
+    StLogCapture log(logger.Get());
+    EXPECT_FALSE(logger->AddLogListener(log.GetListener()));
     EXPECT_FALSE(logger->AddLogListener(nullptr));
     EXPECT_EQ(logger->GetLevelMask(), 0xF0u);
     logger->LogMessage(EML_Fatal, VString("before start"), VString("s"));
@@ -65,8 +47,8 @@ TEST(VLogger, FiltersByLevelOnceStarted)
             bag->SetLong(ILoggerBagKeys::level, level);
         logger->LogBag(bag.Get());
     }
-    EXPECT_EQ(listener->fLines, (std::vector<std::string>{"-1|-|-", "4|-|4", "5|-|5", "6|-|6", "7|-|7"}));
-    EXPECT_EQ(listener->fBatches, 5);
+    EXPECT_EQ(MessageSourceLevel(log), (Lines{"-1||-1", "4||4", "5||5", "6||6", "7||7"}));
+    EXPECT_EQ(log.Batches(), 5);
 
     EXPECT_FALSE(logger->WithDebug(true)) << "the setters answer the previous state";
     EXPECT_TRUE(logger->WithDebug(true));
@@ -79,19 +61,19 @@ TEST(VLogger, FiltersByLevelOnceStarted)
     logger->WithInfo(true);
 
     // A given source is kept, a missing one comes from the process; INFO carries no level.
-    listener->fLines.clear();
     logger->LogMessage(EML_Debug, VString("d"), VString("QZUP"));
     logger->LogMessage(EML_Error, VString("e"), VString("QZUP"));
     logger->LogMessage(EML_Information, VString("i"), VString("QZUP"));
     logger->LogMessage(EML_Warning, VString("w"), VString());
     const std::string processSource = to_string(VProcess::Get()->GetLogSourceIdentifier());
-    EXPECT_EQ(listener->fLines, (std::vector<std::string>{"d|QZUP|3", "e|QZUP|6", "i|QZUP|-", "w|" + processSource + "|5"}));
+    const Lines lines = MessageSourceLevel(log);
+    EXPECT_EQ(Lines(lines.begin() + 5, lines.end()), (Lines{"d|QZUP|3", "e|QZUP|6", "i|QZUP|-1", "w|" + processSource + "|5"}));
 
-    EXPECT_TRUE(logger->RemoveLogListener(listener.Get()));
-    EXPECT_FALSE(logger->RemoveLogListener(listener.Get()));
-    EXPECT_EQ(listener->GetRefCount(), 1);
+    EXPECT_TRUE(logger->RemoveLogListener(log.GetListener()));
+    EXPECT_FALSE(logger->RemoveLogListener(log.GetListener()));
+    EXPECT_EQ(log.GetListener()->GetRefCount(), 1);
     logger->LogMessage(EML_Error, VString("after removal"), VString("s"));
-    EXPECT_EQ(listener->fLines.size(), 4u);
+    EXPECT_EQ(log.Count(), 9u);
 }
 
 TEST(VLogger, SequenceNumbersFollowEachOther)
@@ -103,30 +85,29 @@ TEST(VLogger, SequenceNumbersFollowEachOther)
 
 TEST(VLogger, ErrorRecordsTakeTheirSourceFromTheTaskProperties)
 {
-    auto record = VRefPtr<VErrorBase>::Adopt(new VErrorBase(Updater(13)));
-    record->GetBag()->SetString(StPackedDictionaryKey("p1"), VString("x"));
+    VRefPtr<VErrorBase> record = MakeRecord(Updater(13), {{"p1", "x"}});
     auto properties = VRefPtr<VValueBag>::Adopt(new VValueBag);
     properties->SetString(ILoggerBagKeys::source, VString("worker"));
     properties->SetString(ILoggerBagKeys::jobId, VString("job-7"));
-    test::StLogCapture log;
+    StLogCapture log;
     ILogger::LogErrorIfNecessary(record.Get());
     VTask::GetCurrent()->SetProperties(properties.Get());
     ILogger::LogErrorIfNecessary(record.Get());
     VTask::GetCurrent()->SetProperties(nullptr);
-    ILogger::LogErrorIfNecessary(VRefPtr<VErrorBase>::Adopt(new VErrorBase(0)).Get());
+    ILogger::LogErrorIfNecessary(MakeRecord(0).Get());
     ILogger::LogErrorIfNecessary(nullptr);
     EXPECT_EQ(properties->GetRefCount(), 1);
 
     // "message|level|component|source|jobId|p1"; a record of code 0 has no component signature.
     const std::string upqz = std::to_string(int32_t(MakeOsType("UPQZ")));
     const std::string processSource = to_string(VProcess::Get()->GetLogSourceIdentifier());
-    std::vector<std::string> lines;
-    for (const test::LoggedMessage& m : log.Messages())
+    Lines lines;
+    for (const LoggedMessage& m : log.Messages())
         lines.push_back(m.message + "|" + std::to_string(m.level) + "|" + std::to_string(m.componentSignature) + "|"
                         + m.source + "|" + m.jobId + "|" + m.p1);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Error code: 13 (UPQZ)|6|" + upqz + "|" + processSource + "||x",
-                                               "Error code: 13 (UPQZ)|6|" + upqz + "|worker|job-7|x",
-                                               "Error code: 0 ()|6|0|" + processSource + "||"}));
+    EXPECT_EQ(lines, (Lines{"Error code: 13 (UPQZ)|6|" + upqz + "|" + processSource + "||x",
+                            "Error code: 13 (UPQZ)|6|" + upqz + "|worker|job-7|x",
+                            "Error code: 0 ()|6|0|" + processSource + "||"}));
 }
 
 // Runs out of memory in its first Put; fails to write in the later ones and reports it.
@@ -144,7 +125,7 @@ public:
 TEST(VLogger, ListenerFailuresNeitherEscapeNorReenterTheErrorHook)
 {
     VLogger* logger = VProcess::Get()->GetLogger();
-    test::StLogCapture log;
+    StLogCapture log;
     auto troubled = VRefPtr<VTroubledListener>::Adopt(new VTroubledListener);
     ASSERT_TRUE(logger->AddLogListener(troubled.Get()));
     StErrorContextInstaller installer;
@@ -153,11 +134,8 @@ TEST(VLogger, ListenerFailuresNeitherEscapeNorReenterTheErrorHook)
     _ThrowError(Updater(2));
     logger->RemoveLogListener(troubled.Get());
     EXPECT_EQ(troubled->fPuts.load(), 2);
-    EXPECT_EQ(log.Codes(), (std::vector<VError>{Updater(1), Updater(2)}));
-    std::vector<VError> kept;
-    for (const VRefPtr<VErrorBase>& record : installer.GetContext()->GetErrorStack())
-        kept.push_back(record->GetError());
-    EXPECT_EQ(kept, (std::vector<VError>{Updater(1), Updater(2), Updater(99)}));
+    EXPECT_EQ(log.Codes(), (Codes{Updater(1), Updater(2)}));
+    EXPECT_EQ(CodesOf(installer.GetContext()), (Codes{Updater(1), Updater(2), Updater(99)}));
 
     // The listener lock was let go: another thread can log.
     auto done = std::make_shared<std::atomic<bool>>(false);

@@ -1,110 +1,57 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/base/VMemoryBuffer.h"
-#include "kernel/base/VRefPtr.h"
 #include "kernel/errors/StErrorContextInstaller.h"
-#include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/VErrorContext.h"
-#include "kernel/files/VFile.h"
 #include "kernel/files/VFileDesc.h"
 #include "kernel/files/VFileError.h"
 #include "kernel/files/VFileStream.h"
-#include "kernel/files/VFolder.h"
-#include "kernel/values/VValueBag.h"
 #include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StTempFolder.h"
 
-namespace nuvo {
+namespace nuvo::test {
 namespace {
-
-using test::LStat;
-using test::ReadFile;
-using test::WriteFile;
-
-VFilePath PosixPath(const std::string& text)
-{
-    return VFilePath(VString(text.c_str()), FilePathStyle::Posix);
-}
-
-VRefPtr<VFile> MakeFile(const std::string& path)
-{
-    return VRefPtr<VFile>::Adopt(new VFile(PosixPath(path)));
-}
-
-// The codes of the records of errors, oldest first.
-std::vector<VError> Codes(const StErrorContextInstaller& errors)
-{
-    std::vector<VError> codes;
-    for (const auto& record : errors.GetContext()->GetErrorStack())
-        codes.push_back(record->GetError());
-    return codes;
-}
-
-std::string StringParam(const VErrorBase* error, const StPackedDictionaryKey& key)
-{
-    VString value;
-    if (!error->GetBag()->GetString(key, value))
-        return "<missing>";
-    return to_string(value);
-}
-
-int32_t LongParam(const VErrorBase* error, const StPackedDictionaryKey& key)
-{
-    int32_t value = -12345;
-    EXPECT_TRUE(error->GetBag()->GetLong(key, value)) << key.GetKey();
-    return value;
-}
 
 class VFileTest : public ::testing::Test {
 protected:
-    test::StTempFolder fTemp;
+    StTempFolder fTemp;
     std::string P(const std::string& relative) const { return fTemp / relative; }
 };
 
 TEST_F(VFileTest, ExistenceAndFilesNamedFromTheirFolder)
 {
-    WriteFile(P("file"), "x");
-    ASSERT_EQ(::mkdir(P("folder").c_str(), 0755), 0);
-    EXPECT_TRUE(MakeFile(P("file"))->Exists());
+    MakeTree(fTemp.Path(), {"file=x", "folder/"});
+    EXPECT_TRUE(FileAt(P("file"))->Exists());
     // A folder, or a folder path (never looked up, even when a file of that name exists).
     for (const char* name : {"folder", "folder/", "file/", "missing"})
-        EXPECT_FALSE(MakeFile(P(name))->Exists()) << name;
+        EXPECT_FALSE(FileAt(P(name))->Exists()) << name;
 
     // Named from a folder: the name is joined as a relative path of its style (the joins
     // themselves are VFilePath's cases).
-    VRefPtr<VFolder> folder = VRefPtr<VFolder>::Adopt(new VFolder(PosixPath("/data/apps/")));
-    VRefPtr<VFile> file = VRefPtr<VFile>::Adopt(new VFile(*folder, VString("Client.app/../x.json"), FilePathStyle::Posix));
+    VRefPtr<VFile> file = VRefPtr<VFile>::Adopt(new VFile(*FolderAt("/data/apps/"), "Client.app/../x.json", FilePathStyle::Posix));
     EXPECT_EQ(to_string(file->GetPathRef().GetPath()), "/data/apps/x.json");
     VRefPtr<VFolder> parent = VRefPtr<VFolder>::Adopt(file->RetainParentFolder());
     ASSERT_TRUE(parent);
     EXPECT_EQ(to_string(parent->GetPathRef().GetPath()), "/data/apps/");
-    EXPECT_EQ(MakeFile("/")->RetainParentFolder(), nullptr);
+    EXPECT_EQ(FileAt("/")->RetainParentFolder(), nullptr);
 }
 
 TEST_F(VFileTest, CopyToResultsAndErrorRecords)
 {
     WriteFile(P("a.txt"), "new", 0640);
-    ASSERT_EQ(::mkdir(P("dest").c_str(), 0755), 0);
+    MakeFolder(P("dest"));
     const VError kEEXIST = MakePosixError(EEXIST);
     const VError kENOENT = MakePosixError(ENOENT);
-    struct Row {
-        const char* name;
-        VFilePath source;
-        VFilePath dest;
-        unsigned options;
-        std::vector<VError> records;   // the native cause first, then the file record
-        const char* copy;              // the new file's path, relative; nullptr when none
-    };
+    // records: the native cause first, then the file record; copy: the new file, nullptr when none.
+    struct Row { const char* name; VFilePath source; VFilePath dest; unsigned options; std::vector<VError> records;
+                 const char* copy; };
     const Row rows[] = {
         {"onto an existing file", PosixPath(P("a.txt")), PosixPath(P("b.txt")), 0, {kEEXIST, VE_FILE_CANNOT_COPY}, nullptr},
         {"replacing it", PosixPath(P("a.txt")), PosixPath(P("b.txt")), 4, {}, "b.txt"},
@@ -128,33 +75,32 @@ TEST_F(VFileTest, CopyToResultsAndErrorRecords)
             EXPECT_EQ(to_string(copy->GetPathRef().GetPath()), P(row.copy));
             copy->Release();
             EXPECT_EQ(ReadFile(P(row.copy)), "new");
-            EXPECT_EQ(LStat(P(row.copy)).st_mode & 07777, 0640u);
+            EXPECT_EQ(Mode(P(row.copy)), 0640u);
         } else {
             EXPECT_EQ(copy, nullptr);
             EXPECT_EQ(ReadFile(P("b.txt")), "old and longer");
-            const VErrorBase* record = errors.GetContext()->GetLast();
-            ASSERT_NE(dynamic_cast<const VFileError*>(record), nullptr);
+            ASSERT_NE(dynamic_cast<const VFileError*>(errors.GetContext()->GetLast()), nullptr);
             VString name;
             row.source.GetName(name);
-            EXPECT_EQ(StringParam(record, FileErrorKeys::name), to_string(name));
-            EXPECT_EQ(StringParam(record, FileErrorKeys::path), to_string(row.source.GetPath()));
-            EXPECT_EQ(StringParam(record, FileErrorKeys::destination), to_string(row.dest.GetPath()));
-            EXPECT_EQ(LongParam(record, FileErrorKeys::options), int32_t(row.options));
+            EXPECT_EQ(LastString(errors, FileErrorKeys::name), to_string(name));
+            EXPECT_EQ(LastString(errors, FileErrorKeys::path), to_string(row.source.GetPath()));
+            EXPECT_EQ(LastString(errors, FileErrorKeys::destination), to_string(row.dest.GetPath()));
+            EXPECT_EQ(LastLong(errors, FileErrorKeys::options), int32_t(row.options));
         }
     }
     EXPECT_NE(::access(P("c").c_str(), F_OK), 0);
 
     // The folder and file forms name the same destinations.
-    VRefPtr<VFile> source = MakeFile(P("a.txt"));
-    ASSERT_EQ(::mkdir(P("other").c_str(), 0755), 0);
-    ASSERT_EQ(source->CopyTo(*VRefPtr<VFolder>::Adopt(new VFolder(PosixPath(P("other/")))), nullptr, 0), VE_OK);
-    ASSERT_EQ(source->CopyTo(*MakeFile(P("renamed.txt")), 0), VE_OK);
+    VRefPtr<VFile> source = FileAt(P("a.txt"));
+    MakeFolder(P("other"));
+    ASSERT_EQ(source->CopyTo(*FolderAt(P("other")), nullptr, 0), VE_OK);
+    ASSERT_EQ(source->CopyTo(*FileAt(P("renamed.txt")), 0), VE_OK);
     EXPECT_EQ(ReadFile(P("other/a.txt")) + ReadFile(P("renamed.txt")), "newnew");
 }
 
 TEST_F(VFileTest, ContentRoundTripsAndCreatesParents)
 {
-    VRefPtr<VFile> file = MakeFile(P("a/b/c.bin"));
+    VRefPtr<VFile> file = FileAt(P("a/b/c.bin"));
     const char data[] = "bytes\0with\0zeros";
     ASSERT_EQ(file->SetContent(data, sizeof data), VE_OK);
     EXPECT_EQ(ReadFile(P("a/b/c.bin")), std::string(data, sizeof data));
@@ -179,7 +125,7 @@ TEST_F(VFileTest, ContentRoundTripsAndCreatesParents)
     EXPECT_EQ(buffer.GetDataSize(), 0u);
 
     VString text("junk");
-    EXPECT_EQ(MakeFile(P("missing.txt"))->GetContentAsString(text, CharSet::UTF8, eCRM_NONE), VE_FILE_NOT_FOUND);
+    EXPECT_EQ(FileAt(P("missing.txt"))->GetContentAsString(text, CharSet::UTF8, eCRM_NONE), VE_FILE_NOT_FOUND);
     EXPECT_TRUE(text.IsEmpty());
 }
 
@@ -187,14 +133,7 @@ TEST_F(VFileTest, SetContentAsStringEncodings)
 {
     // "é" and "€" in UTF-8 are C3 A9 and E2 82 AC.
     const VString text(u"h\u00E9\n\u20AC\r\nz\r");
-    struct Row {
-        const char* name;
-        CharSet set;
-        ECarriageReturnMode mode;
-        bool withBOM;
-        VError result;
-        std::string bytes;
-    };
+    struct Row { const char* name; CharSet set; ECarriageReturnMode mode; bool withBOM; VError result; std::string bytes; };
     const Row rows[] = {
         {"utf-8", CharSet::UTF8, eCRM_NONE, false, VE_OK, "h\xC3\xA9\n\xE2\x82\xAC\r\nz\r"},
         {"utf-8 bom", CharSet::UTF8, eCRM_NONE, true, VE_OK, "\xEF\xBB\xBFh\xC3\xA9\n\xE2\x82\xAC\r\nz\r"},
@@ -209,7 +148,7 @@ TEST_F(VFileTest, SetContentAsStringEncodings)
         SCOPED_TRACE(row.name);
         const std::string path = P(std::string(row.name) + ".txt");
         StErrorContextInstaller errors;
-        EXPECT_EQ(MakeFile(path)->SetContentAsString(text, row.set, row.mode, row.withBOM), row.result);
+        EXPECT_EQ(FileAt(path)->SetContentAsString(text, row.set, row.mode, row.withBOM), row.result);
         EXPECT_EQ(errors.GetLastError(), row.result);
         EXPECT_EQ(::access(path.c_str(), F_OK) == 0, row.result == VE_OK);
         if (row.result == VE_OK) {
@@ -219,15 +158,14 @@ TEST_F(VFileTest, SetContentAsStringEncodings)
 
     // Reading back: the mark wins over the set asked for.
     VString back;
-    ASSERT_EQ(MakeFile(P("utf-16 bom.txt"))->GetContentAsString(back, CharSet::UTF8, eCRM_CRLF), VE_OK);
+    ASSERT_EQ(FileAt(P("utf-16 bom.txt"))->GetContentAsString(back, CharSet::UTF8, eCRM_CRLF), VE_OK);
     EXPECT_EQ(to_string(back), "h\xC3\xA9\r\n\xE2\x82\xAC\r\nz\r\n");
 }
 
 TEST_F(VFileTest, OpenErrorRecords)
 {
-    WriteFile(P("locked"), "data");
-    ASSERT_EQ(::symlink("locked", P("link").c_str()), 0);
-    VRefPtr<VFile> file = MakeFile(P("locked"));
+    MakeTree(fTemp.Path(), {"locked=data", "link->locked"});
+    VRefPtr<VFile> file = FileAt(P("locked"));
     VFileDesc* first = nullptr;
     ASSERT_EQ(file->Open(FileAccess::ReadWrite, &first, 0), VE_OK);
     {
@@ -237,14 +175,13 @@ TEST_F(VFileTest, OpenErrorRecords)
         EXPECT_EQ(file->Open(FileAccess::ReadWrite, &second, FileOpenOptions::kTruncate), VE_ACCESS_DENIED);
         EXPECT_EQ(second, nullptr);
         EXPECT_EQ(Codes(errors), (std::vector<VError>{MakePosixError(EACCES), VE_ACCESS_DENIED}));
-        const VErrorBase* record = errors.GetContext()->GetLast();
-        EXPECT_EQ(LongParam(record, FileErrorKeys::access), 1);
-        EXPECT_EQ(LongParam(record, FileErrorKeys::options), 4);
-        EXPECT_EQ(StringParam(record, FileErrorKeys::path), P("locked"));
-        EXPECT_EQ(StringParam(record, FileErrorKeys::name), "locked");
+        EXPECT_EQ(LastLong(errors, FileErrorKeys::access), 1);
+        EXPECT_EQ(LastLong(errors, FileErrorKeys::options), 4);
+        EXPECT_EQ(LastString(errors, FileErrorKeys::path), P("locked"));
+        EXPECT_EQ(LastString(errors, FileErrorKeys::name), "locked");
 
         // A link without the follow option: ELOOP is not in the map, the fallback 602 is used.
-        EXPECT_EQ(MakeFile(P("link"))->Open(FileAccess::Read, &second, 0), VE_FILE_CANNOT_OPEN);
+        EXPECT_EQ(FileAt(P("link"))->Open(FileAccess::Read, &second, 0), VE_FILE_CANNOT_OPEN);
         EXPECT_EQ(errors.GetContext()->GetErrorStack()[2]->GetError(), MakePosixError(ELOOP));
     }
     delete first;
@@ -257,7 +194,7 @@ TEST_F(VFileTest, OpenErrorRecords)
 TEST_F(VFileTest, DescriptorReadsAndWritesSequentially)
 {
     VFileDesc* desc = nullptr;
-    ASSERT_EQ(MakeFile(P("seq"))->Open(FileAccess::ReadWriteShared, &desc, FileOpenOptions::kCreate), VE_OK);
+    ASSERT_EQ(FileAt(P("seq"))->Open(FileAccess::ReadWriteShared, &desc, FileOpenOptions::kCreate), VE_OK);
     EXPECT_EQ(desc->PutData("abc", 3), VE_OK);
     EXPECT_EQ(desc->PutData("def", 3), VE_OK);
     desc->SetPos(1);
@@ -288,7 +225,7 @@ TEST_F(VFileTest, StreamThroughItsBuffer)
     std::string data;
     for (int i = 0; i < 100000; ++i)
         data.push_back(char(i * 7 % 251));
-    VRefPtr<VFile> file = MakeFile(P("stream.bin"));
+    VRefPtr<VFile> file = FileAt(P("stream.bin"));
     {
         VFileStream stream(file.Get(), FileOpenOptions::kCreate | FileOpenOptions::kTruncate);
         ASSERT_EQ(stream.OpenWriting(), VE_OK);
@@ -326,7 +263,7 @@ TEST_F(VFileTest, StreamThroughItsBuffer)
 
     // Writing over the middle of a file after moving the position.
     WriteFile(P("text"), "0123456789");
-    VFileStream writer(MakeFile(P("text")).Get());
+    VFileStream writer(FileAt(P("text")).Get());
     ASSERT_EQ(writer.OpenWriting(), VE_OK);
     ASSERT_EQ(writer.PutData("ab", 2), VE_OK);
     ASSERT_EQ(writer.SetPos(7), VE_OK);
@@ -345,12 +282,11 @@ TEST_F(VFileTest, PermissionErrorsForAnUnprivilegedUser)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "permission bits do not keep a file's owner out";
-    ASSERT_EQ(::chmod(fTemp.Path().c_str(), 0777), 0);
     WriteFile(P("private.txt"), "secret", 0600);
     WriteFile(P("public.txt"), "kept", 0666);
-    VRefPtr<VFile> file = MakeFile(P("private.txt"));
-    VRefPtr<VFile> target = MakeFile(P("public.txt"));
-    int status = test::RunUnprivileged(fTemp.Path(), [&] {
+    VRefPtr<VFile> file = FileAt(P("private.txt"));
+    VRefPtr<VFile> target = FileAt(P("public.txt"));
+    int status = RunUnprivileged(fTemp.Path(), [&] {
         VString text("junk");
         if (file->GetContentAsString(text, CharSet::UTF8, eCRM_NONE) != VE_ACCESS_DENIED || !text.IsEmpty())
             return 1;
@@ -365,22 +301,17 @@ TEST_F(VFileTest, PermissionErrorsForAnUnprivilegedUser)
             return 5;
         return 0;
     });
-    if (status == test::kCannotReachFolder)
-        GTEST_SKIP() << "the unprivileged user cannot reach " << fTemp.Path();
+    if (status == kUnprivilegedUnavailable)
+        GTEST_SKIP() << "no unprivileged user can reach " << fTemp.Path();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(P("private.txt")) + ReadFile(P("public.txt")), "secretkept");
 }
 
 TEST(VFileErrorTest, WrappingRules)
 {
-    struct Row {
-        const char* name;
-        const char* path;
-        VError platform;
-        VError fallback;
-        VError returned;
-        const char* nameParameter;   // nullptr: nothing is pushed
-    };
+    // nameParameter: nullptr when nothing is pushed.
+    struct Row { const char* name; const char* path; VError platform; VError fallback; VError returned;
+                 const char* nameParameter; };
     const Row rows[] = {
         {"success", "/w/file.txt", VE_OK, VE_FILE_CANNOT_COPY, VE_OK, nullptr},
         {"toolkit code passes", "/w/file.txt", VE_FILE_BAD_NAME, VE_FILE_CANNOT_COPY, VE_FILE_BAD_NAME, nullptr},
@@ -400,11 +331,10 @@ TEST(VFileErrorTest, WrappingRules)
             continue;
         }
         ASSERT_EQ(Codes(errors), (std::vector<VError>{row.platform, row.returned}));
-        const VErrorBase* record = errors.GetContext()->GetLast();
-        EXPECT_EQ(StringParam(record, FileErrorKeys::name), row.nameParameter);
-        EXPECT_EQ(StringParam(record, FileErrorKeys::path), row.path);
+        EXPECT_EQ(LastString(errors, FileErrorKeys::name), row.nameParameter);
+        EXPECT_EQ(LastString(errors, FileErrorKeys::path), row.path);
     }
 }
 
 } // namespace
-} // namespace nuvo
+} // namespace nuvo::test

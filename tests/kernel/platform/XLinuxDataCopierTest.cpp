@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/kernel/platform/FolderTestSupport.h"
+#include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {

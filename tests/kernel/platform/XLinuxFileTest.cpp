@@ -6,25 +6,20 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <string>
 
 #include "kernel/platform/XLinuxFile.h"
 #include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StTempFolder.h"
 
-namespace nuvo {
+namespace nuvo::test {
 namespace {
-
-using test::LStat;
-using test::ReadFile;
-using test::WriteFile;
 
 constexpr VError Posix(int error) { return MakePosixError(error); }
 
 class XLinuxFileTest : public ::testing::Test {
 protected:
-    test::StTempFolder fTemp;
+    StTempFolder fTemp;
     std::string P(const std::string& relative) const { return fTemp / relative; }
     VError Copy(const char* source, const char* dest, bool replace) const
     {
@@ -34,14 +29,9 @@ protected:
 
 TEST_F(XLinuxFileTest, EntriesAndTheirAttributes)
 {
-    WriteFile(P("file"), "0123456789", 0640);
-    ASSERT_EQ(::mkdir(P("folder").c_str(), 0755), 0);
-    ASSERT_EQ(::symlink("missing-target", P("dangling").c_str()), 0);
-    ASSERT_EQ(::symlink("folder", P("folder-link").c_str()), 0);
-    ASSERT_EQ(::symlink("file", P("link").c_str()), 0);
-    ASSERT_EQ(::mkfifo(P("fifo").c_str(), 0644), 0);
-    const struct timespec times[2] = {{1500000000, 250000000}, {1000000000, 999999999}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, P("file").c_str(), times, 0), 0);
+    MakeTree(fTemp.Path(), {"file=0123456789", "folder/", "dangling->missing-target", "folder-link->folder",
+                            "link->file", "fifo|"});
+    SetTimes(P("file"), {1500000000, 250000000}, {1000000000, 999999999});
 
     // Files and links count, whatever the link points to.
     for (const char* name : {"file", "dangling", "folder-link"})
@@ -54,9 +44,9 @@ TEST_F(XLinuxFileTest, EntriesAndTheirAttributes)
     EXPECT_EQ(XLinuxFile::GetPermissions(P("link").c_str(), &mode), VE_OK);
     EXPECT_EQ(mode, 0777);
     EXPECT_EQ(XLinuxFile::SetPermissions(P("file").c_str(), 04755), VE_OK);
-    EXPECT_EQ(LStat(P("file")).st_mode & 07777, 0755u);
+    EXPECT_EQ(Mode(P("file")), 0755u);
     EXPECT_EQ(XLinuxFile::SetPermissions(P("link").c_str(), 0700), VE_OK);
-    EXPECT_EQ(LStat(P("file")).st_mode & 07777, 0755u);
+    EXPECT_EQ(Mode(P("file")), 0755u);
 
     // Size and times follow links.
     int64_t size = -1;
@@ -88,19 +78,18 @@ TEST_F(XLinuxFileTest, CopyKeepsDataHolesModeTimesAndAttributes)
     ASSERT_EQ(::pwrite(fd, "A", 1, 8 << 20), 1);
     ASSERT_EQ(::pwrite(fd, "Z", 1, size - 1), 1);
     ::close(fd);
-    ASSERT_EQ(::chmod(P("source").c_str(), 0751), 0);
+    SetMode(P("source"), 0751);
     bool haveXattr = ::setxattr(P("source").c_str(), "user.origin", "qz", 2, 0) == 0;
-    const struct timespec times[2] = {{1300000000, 0}, {1200000000, 123000000}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, P("source").c_str(), times, 0), 0);
+    SetTimes(P("source"), {1300000000, 0}, {1200000000, 123000000});
 
     ASSERT_EQ(Copy("source", "copy", false), VE_OK);
-    struct stat st = LStat(P("copy"));   // before reading it: reading moves the access time
+    struct stat st = LinkStat(P("copy"));   // before reading it: reading moves the access time
     EXPECT_EQ(st.st_mode & 07777, 0751u);
     EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
     EXPECT_EQ(st.st_mtim.tv_nsec, 123000000);
     EXPECT_EQ(st.st_atim.tv_sec, 1300000000);
     EXPECT_EQ(st.st_size, size);
-    if (LStat(P("source")).st_blocks * 512 < size) {
+    if (LinkStat(P("source")).st_blocks * 512 < size) {
         EXPECT_LE(st.st_blocks, 1024) << "holes were filled";
     }
     std::string content = ReadFile(P("copy"));
@@ -113,43 +102,32 @@ TEST_F(XLinuxFileTest, CopyKeepsDataHolesModeTimesAndAttributes)
     }
 
     // An empty file, and a link copied as a link.
-    WriteFile(P("empty"), "", 0600);
+    MakeTree(fTemp.Path(), {"empty=", "link->../elsewhere/target"});
     ASSERT_EQ(Copy("empty", "empty-copy", false), VE_OK);
-    EXPECT_EQ(LStat(P("empty-copy")).st_size, 0);
-    ASSERT_EQ(::symlink("../elsewhere/target", P("link").c_str()), 0);
+    EXPECT_EQ(LinkStat(P("empty-copy")).st_size, 0);
     ASSERT_EQ(Copy("link", "link-copy", false), VE_OK);
-    EXPECT_EQ(std::filesystem::read_symlink(P("link-copy")), "../elsewhere/target");
+    EXPECT_EQ(LinkTarget(P("link-copy")), "../elsewhere/target");
 }
 
 TEST_F(XLinuxFileTest, ReplacingCopiesReplaceTheEntryItself)
 {
     WriteFile(P("source"), "new", 0640);
-    WriteFile(P("target"), "target");
-    ASSERT_EQ(::symlink("target", P("link-dest").c_str()), 0);
+    MakeTree(fTemp.Path(), {"target=target", "link-dest->target"});
     EXPECT_EQ(Copy("source", "link-dest", false), Posix(EEXIST));
     // A link at the destination is replaced, its target left alone.
     EXPECT_EQ(Copy("source", "link-dest", true), VE_OK);
-    EXPECT_EQ(LStat(P("link-dest")).st_mode & 0170777, unsigned(S_IFREG | 0640));
+    EXPECT_EQ(LinkStat(P("link-dest")).st_mode & 0170777, unsigned(S_IFREG | 0640));
     EXPECT_EQ(ReadFile(P("link-dest")) + ReadFile(P("target")), "newtarget");
     // Nothing temporary is left beside the destination.
-    auto entries = std::filesystem::directory_iterator(fTemp.Path());
-    EXPECT_EQ(std::distance(begin(entries), end(entries)), 3);
+    EXPECT_EQ(NamesIn(fTemp.Path()), (std::set<std::string>{"link-dest", "source", "target"}));
 }
 
 TEST_F(XLinuxFileTest, FailedReplacingCopyKeepsTheDestination)
 {
-    ASSERT_EQ(::mkdir(P("folder").c_str(), 0755), 0);
-    ASSERT_EQ(::mkfifo(P("fifo").c_str(), 0644), 0);
-    WriteFile(P("source"), "only copy");
-    ASSERT_EQ(::link(P("source").c_str(), P("hard").c_str()), 0);
-    ASSERT_EQ(::symlink(fTemp.Path().c_str(), P("here").c_str()), 0);
-    ASSERT_EQ(::symlink("source", P("link").c_str()), 0);
-    WriteFile(P("dest"), "old");
-    struct Row {
-        const char* source;
-        const char* dest;
-        VError expected;
-    };
+    MakeTree(fTemp.Path(), {"folder/", "fifo|", "source=only copy", "here->" + fTemp.Path(), "link->source",
+                            "dest=old"});
+    HardLink(P("source"), P("hard"));
+    struct Row { const char* source; const char* dest; VError expected; };
     const Row rows[] = {
         {"folder", "dest", Posix(EISDIR)},
         {"fifo", "dest", Posix(EINVAL)},
@@ -169,9 +147,8 @@ TEST_F(XLinuxFileTest, FailedReplacingCopyKeepsTheDestination)
     }
     EXPECT_EQ(ReadFile(P("dest")), "old");
     EXPECT_EQ(ReadFile(P("source")), "only copy");
-    EXPECT_TRUE(S_ISDIR(LStat(P("folder")).st_mode));
-    auto entries = std::filesystem::directory_iterator(fTemp.Path());
-    EXPECT_EQ(std::distance(begin(entries), end(entries)), 7);
+    EXPECT_TRUE(S_ISDIR(LinkStat(P("folder")).st_mode));
+    EXPECT_EQ(NamesIn(fTemp.Path()), (std::set<std::string>{"dest", "fifo", "folder", "hard", "here", "link", "source"}));
 }
 
 TEST_F(XLinuxFileTest, OpenLocksWithoutWaiting)
@@ -205,9 +182,7 @@ TEST_F(XLinuxFileTest, OpenLocksWithoutWaiting)
 
 TEST_F(XLinuxFileTest, OpenOptions)
 {
-    WriteFile(P("file"), "content");
-    ASSERT_EQ(::symlink("file", P("link").c_str()), 0);
-    ASSERT_EQ(::mkdir(P("folder").c_str(), 0755), 0);
+    MakeTree(fTemp.Path(), {"file=content", "link->file", "folder/"});
     int fd = -1;
 
     EXPECT_EQ(XLinuxFile::Open(P("link").c_str(), XLinuxFile::kAccessRead, 0, &fd), Posix(ELOOP));
@@ -218,11 +193,11 @@ TEST_F(XLinuxFileTest, OpenOptions)
     EXPECT_EQ(XLinuxFile::Open(P("new").c_str(), XLinuxFile::kAccessReadWrite, 0, &fd), Posix(ENOENT));
     ASSERT_EQ(XLinuxFile::Open(P("new").c_str(), XLinuxFile::kAccessReadWrite, XLinuxFile::kOptionCreate, &fd), VE_OK);
     EXPECT_EQ(XLinuxFile::Close(fd), VE_OK);
-    EXPECT_EQ(LStat(P("new")).st_mode & 0700, 0600u);
+    EXPECT_EQ(Mode(P("new")) & 0700, 0600u);
 
     ASSERT_EQ(XLinuxFile::Open(P("file").c_str(), XLinuxFile::kAccessReadWrite, XLinuxFile::kOptionTruncate, &fd), VE_OK);
     EXPECT_EQ(XLinuxFile::Close(fd), VE_OK);
-    EXPECT_EQ(LStat(P("file")).st_size, 0);
+    EXPECT_EQ(LinkStat(P("file")).st_size, 0);
 
     EXPECT_EQ(XLinuxFile::Open(P("folder").c_str(), XLinuxFile::kAccessRead, 0, &fd), Posix(EISDIR));
     EXPECT_EQ(XLinuxFile::Open(P("folder").c_str(), XLinuxFile::kAccessReadWrite, 0, &fd), Posix(EISDIR));
@@ -233,4 +208,4 @@ TEST_F(XLinuxFileTest, OpenOptions)
 }
 
 } // namespace
-} // namespace nuvo
+} // namespace nuvo::test

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/kernel/platform/FolderTestSupport.h"
+#include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {

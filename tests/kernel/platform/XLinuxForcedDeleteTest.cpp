@@ -9,7 +9,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include "tests/kernel/platform/FolderTestSupport.h"
+#include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {

@@ -7,7 +7,7 @@
 #include <regex>
 #include <unistd.h>
 
-#include "tests/kernel/platform/FolderTestSupport.h"
+#include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StEnvVar.h"
 #include "tests/support/StTempFolder.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "kernel/platform/XLinuxFolder.h"
-#include "tests/kernel/platform/FolderTestSupport.h"
+#include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {

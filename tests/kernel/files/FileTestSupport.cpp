@@ -1,4 +1,4 @@
-#include "tests/kernel/platform/FolderTestSupport.h"
+#include "tests/kernel/files/FileTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -6,26 +6,25 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "kernel/errors/VErrorContext.h"
+#include "kernel/values/VValueBag.h"
 #include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {
 
 void MakeTree(const std::string& root, std::initializer_list<std::string> entries)
 {
-    for (size_t slash = root.find('/', 1); slash != std::string::npos; slash = root.find('/', slash + 1)) {
-        if (!EntryExists(root.substr(0, slash)))
-            MakeFolder(root.substr(0, slash));
-    }
-    if (!EntryExists(root))
-        MakeFolder(root);
+    std::error_code error;
+    std::filesystem::create_directories(root, error);
+    ASSERT_FALSE(error) << root << ": " << error.message();
     for (const std::string& entry : entries) {
         const size_t arrow = entry.find("->");
         const size_t equal = entry.find('=');
@@ -33,6 +32,8 @@ void MakeTree(const std::string& root, std::initializer_list<std::string> entrie
             MakeLink(entry.substr(arrow + 2), root + "/" + entry.substr(0, arrow));
         else if (equal != std::string::npos)
             WriteFile(root + "/" + entry.substr(0, equal), entry.substr(equal + 1));
+        else if (entry.back() == '|')
+            ASSERT_EQ(::mkfifo((root + "/" + entry.substr(0, entry.size() - 1)).c_str(), 0644), 0) << entry;
         else
             MakeFolder(root + "/" + entry);
     }
@@ -47,6 +48,11 @@ void MakeFolder(const std::string& path, unsigned mode)
 void MakeLink(const std::string& target, const std::string& path)
 {
     ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0) << path << ": " << std::strerror(errno);
+}
+
+void HardLink(const std::string& existing, const std::string& path)
+{
+    ASSERT_EQ(::link(existing.c_str(), path.c_str()), 0) << path << ": " << std::strerror(errno);
 }
 
 void SetMode(const std::string& path, unsigned mode)
@@ -68,10 +74,14 @@ struct stat LinkStat(const std::string& path)
     return st;
 }
 
+unsigned Mode(const std::string& path)
+{
+    return LinkStat(path).st_mode & 07777;
+}
+
 bool EntryExists(const std::string& path)
 {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    return LinkStat(path).st_mode != 0;
 }
 
 std::string LinkTarget(const std::string& path)
@@ -109,21 +119,75 @@ std::set<std::string> TreeOf(const std::string& root)
     return out;
 }
 
+VFilePath PosixPath(const std::string& text)
+{
+    return VFilePath(VString(text.c_str()), FilePathStyle::Posix);
+}
+
+VRefPtr<VFile> FileAt(const std::string& posix)
+{
+    return VRefPtr<VFile>::Adopt(new VFile(PosixPath(posix)));
+}
+
+VRefPtr<VFolder> FolderAt(const std::string& posix)
+{
+    return VRefPtr<VFolder>::Adopt(new VFolder(PosixPath(posix.back() == '/' ? posix : posix + "/")));
+}
+
+std::string PosixOf(const VFilePath& path)
+{
+    VString text;
+    path.GetPosixPath(text);
+    return to_string(text);
+}
+
+std::vector<VError> Codes(const StErrorContextInstaller& errors)
+{
+    std::vector<VError> codes;
+    for (const auto& record : errors.GetContext()->GetErrorStack())
+        codes.push_back(record->GetError());
+    return codes;
+}
+
+std::string LastString(const StErrorContextInstaller& errors, const StPackedDictionaryKey& key)
+{
+    VString value;
+    const VErrorBase* error = errors.GetContext()->GetLast();
+    return error && error->GetBag()->GetString(key, value) ? to_string(value) : "(none)";
+}
+
+int32_t LastLong(const StErrorContextInstaller& errors, const StPackedDictionaryKey& key)
+{
+    int32_t value = -12345;
+    const VErrorBase* error = errors.GetContext()->GetLast();
+    return error && error->GetBag()->GetLong(key, value) ? value : -12345;
+}
+
 static int RunInChild(const std::function<bool()>& prepare, const std::function<int()>& body)
 {
     pid_t pid = ::fork();
     if (pid < 0)
         return -1;
-    if (pid == 0)
-        ::_exit(prepare() ? body() : kUnprivilegedUnavailable);
+    if (pid == 0) {
+        const bool failedBefore = ::testing::Test::HasFailure();
+        const int result = prepare() ? body() : kUnprivilegedUnavailable;
+        ::_exit(!failedBefore && ::testing::Test::HasFailure() ? kCheckFailedInChild : result);
+    }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int RunUnprivileged(const std::function<int()>& body)
+int RunUnprivileged(const std::string& folder, const std::function<int()>& body)
 {
+    if (::chmod(folder.c_str(), 0777) != 0)
+        return kUnprivilegedUnavailable;
+    for (std::string path = folder; path.rfind('/') != std::string::npos && path.rfind('/') != 0;) {
+        path.resize(path.rfind('/'));
+        if (!(LinkStat(path).st_mode & S_IXOTH))
+            return kUnprivilegedUnavailable;
+    }
     return RunInChild(
         [] {
             const uid_t nobody = 65534;
@@ -155,20 +219,6 @@ int RunWithPrivateMounts(const std::function<int()>& body)
             return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
         },
         body);
-}
-
-bool ShareWithUnprivileged(const std::string& folder)
-{
-    if (::chmod(folder.c_str(), 0777) != 0)
-        return false;
-    // Every ancestor must let others search it.
-    for (std::string path = folder; path.rfind('/') != std::string::npos && path.rfind('/') != 0;) {
-        path.resize(path.rfind('/'));
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0 || !(st.st_mode & S_IXOTH))
-            return false;
-    }
-    return true;
 }
 
 } // namespace nuvo::test

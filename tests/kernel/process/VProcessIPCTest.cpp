@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-
 #include <string>
 #include <vector>
 
@@ -106,7 +105,6 @@ protected:
     test::StEnvVar fDataHome{"XDG_DATA_HOME", fTemp / "data"};
     test::StEnvVar fDisplay{"DISPLAY", std::nullopt};
     test::StEnvVar fWayland{"WAYLAND_DISPLAY", std::nullopt};
-
 };
 
 TEST_F(VProcessIPCChild, ExitCodesAndInitialisation)

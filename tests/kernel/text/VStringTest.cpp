@@ -241,6 +241,8 @@ TEST(VStringSharing, CopiesShareUntilAMutatorDetaches)
         {"Exchange unit", [](VString& s) { s.Exchange(u'a', u'A', 1, 1); }},
         {"ExchangeRawString", [](VString& s) { s.ExchangeRawString(VString(u"cd"), VString(u"!")); }},
         {"ToUpperCase", [](VString& s) { s.ToUpperCase(); }},
+        {"AppendBlock", [](VString& s) { s.AppendBlock("\xC3\xA9", 2, CharSet::UTF8); }},
+        {"FromBlock", [](VString& s) { s.FromBlock("\x41\x00", 2, CharSet::UTF16); }},
         {"TrimeSpaces", [](VString& s) { s.Insert(u' ', 1); s.TrimeSpaces(); s.AppendUniChar(u'!'); }},
         {"GetCPointerForWrite", [](VString& s) {
              UniChar* p = s.GetCPointerForWrite(61);

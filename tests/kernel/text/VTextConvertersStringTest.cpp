@@ -10,12 +10,13 @@
 #include "kernel/text/VString.h"
 #include "kernel/text/VTextConverters.h"
 #include "kernel/text/VToUnicodeConverter.h"
+#include "tests/kernel/text/ConverterTestSupport.h"
 
 using namespace nuvo;
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
 
 std::u16string Units(const VString& text)
 {
@@ -108,21 +109,6 @@ TEST(VStringBlocks, FromBlockAndConstructors)
     EXPECT_EQ(Units(wide), u"A\u00E9\uF600");
     VString noWide(static_cast<const wchar_t*>(nullptr));
     EXPECT_TRUE(noWide.IsEmpty());
-}
-
-TEST(VStringBlocks, DecodingIntoASharedStringLeavesTheOtherCopyAlone)
-{
-    const VString original = Repeated(u'a', 100);
-    const UniChar* shared = original.GetCPointer();
-    VString appended(original);
-    VString replaced(original);
-    appended.AppendBlock("\xC3\xA9", 2, CharSet::UTF8);
-    replaced.FromBlock("\x41\x00", 2, CharSet::UTF16);
-    EXPECT_EQ(original.GetLength(), 100);
-    EXPECT_EQ(original.GetCPointer(), shared);
-    EXPECT_EQ(Units(original), std::u16string(100, u'a'));
-    EXPECT_EQ(Units(appended), std::u16string(100, u'a') + u"\u00E9");
-    EXPECT_EQ(Units(replaced), u"A");
 }
 
 TEST(VStringBlocks, FromBlockWithOptionalBOM)
@@ -221,43 +207,24 @@ TEST(LegacySets, RoundTripsThroughICU)
 
 TEST(LegacySets, SmallRoomsEndAtCharacterBoundaries)
 {
+    test::CheckEncodeRows(CharSet::ShiftJIS, {
+        {"room of 3 bytes takes one kanji", u"\u65E5\u672C", 3, true, 1, {0x93, 0xFA}},
+    });
+    // A stateful set closes each piece with its return to ASCII, so pieces concatenate.
+    test::CheckEncodeRows(CharSet::ISO2022JP, {
+        {"room of 8 bytes", u"\u65E5\u672C", 8, true, 1, {0x1B, 0x24, 0x42, 0x46, 0x7C, 0x1B, 0x28, 0x42}},
+    });
+    // An incomplete double-byte character stays unconsumed; the decoder takes it again.
+    test::CheckDecodeRows(CharSet::ShiftJIS, {
+        {"lead byte at the end", {0x41, 0x93}, 4, true, 1, u"A"},
+        {"room for one unit", {0x93, 0xFA, 0x42}, 1, true, 2, u"\u65E5"},
+    });
     VFromUnicodeConverter* sjis = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::ShiftJIS);
-    const std::u16string text = u"\u65E5\u672C";
-    uint8_t buffer[8];
-    std::memset(buffer, 0xEE, sizeof buffer);
     int32_t consumed = -1;
     size_t produced = 99;
-    EXPECT_TRUE(sjis->Convert(text.data(), 2, &consumed, buffer, 3, &produced));
-    EXPECT_EQ(consumed, 1);
-    EXPECT_EQ(produced, 2u);
-    EXPECT_EQ(Bytes(buffer, buffer + produced), (Bytes{0x93, 0xFA}));
-    EXPECT_EQ(buffer[3], 0xEE);
-    EXPECT_TRUE(sjis->Convert(text.data(), 2, &consumed, nullptr, 0, &produced));
+    EXPECT_TRUE(sjis->Convert(u"\u65E5\u672C", 2, &consumed, nullptr, 0, &produced));
     EXPECT_EQ(produced, 4u);
     sjis->Release();
-
-    // A stateful set closes each piece with its return to ASCII, so pieces concatenate.
-    VFromUnicodeConverter* jis = VTextConverters::Get()->RetainFromUnicodeConverter(CharSet::ISO2022JP);
-    std::memset(buffer, 0xEE, sizeof buffer);
-    EXPECT_TRUE(jis->Convert(text.data(), 2, &consumed, buffer, 8, &produced));
-    EXPECT_EQ(consumed, 1);
-    EXPECT_EQ(Bytes(buffer, buffer + produced), (Bytes{0x1B, 0x24, 0x42, 0x46, 0x7C, 0x1B, 0x28, 0x42}));
-    jis->Release();
-
-    // An incomplete double-byte character stays unconsumed; the decoder takes it again.
-    VToUnicodeConverter* decoder = VTextConverters::Get()->RetainToUnicodeConverter(CharSet::ShiftJIS);
-    UniChar units[4] = {};
-    size_t bytesConsumed = 0;
-    int32_t unitsProduced = 0;
-    const Bytes first = {0x41, 0x93};
-    EXPECT_TRUE(decoder->Convert(first.data(), first.size(), &bytesConsumed, units, 4, &unitsProduced));
-    EXPECT_EQ(bytesConsumed, 1u);
-    EXPECT_EQ(std::u16string(units, size_t(unitsProduced)), u"A");
-    const Bytes second = {0x93, 0xFA, 0x42};
-    EXPECT_TRUE(decoder->Convert(second.data(), second.size(), &bytesConsumed, units, 1, &unitsProduced));
-    EXPECT_EQ(bytesConsumed, 2u);
-    EXPECT_EQ(std::u16string(units, size_t(unitsProduced)), u"\u65E5");
-    decoder->Release();
 }
 
 TEST(LegacySets, StatefulDecodingGoesOnAcrossCalls)

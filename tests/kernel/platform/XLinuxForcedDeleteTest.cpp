@@ -15,51 +15,31 @@
 namespace nuvo::test {
 namespace {
 
-// Locked-down folders and files, links pointing out of the tree. No gtest assertions, so that an
-// unprivileged child can build its own: false on a set-up failure.
-bool BuildProtectedTree(const std::string& root, const std::string& outside)
-{
-    auto file = [](const std::string& path, mode_t mode) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-        bool written = fd >= 0 && ::write(fd, "x", 1) == 1;
-        if (fd >= 0)
-            ::close(fd);
-        return written && ::chmod(path.c_str(), mode) == 0;
-    };
-    auto folder = [](const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; };
-    auto mode = [](const std::string& path, mode_t bits) { return ::chmod(path.c_str(), bits) == 0; };
-    auto link = [](const std::string& target, const std::string& path) {
-        return ::symlink(target.c_str(), path.c_str()) == 0;
-    };
-    return folder(outside) && file(outside + "/target.txt", 0644) && folder(root) && folder(root + "/ro")
-        && folder(root + "/ro/deep") && folder(root + "/closed") && file(root + "/ro/deep/file", 0400)
-        && file(root + "/closed/inside", 0000) && file(root + "/plain", 0444)
-        && link(outside + "/target.txt", root + "/to-outside-file") && link(outside, root + "/ro/to-outside-folder")
-        && link("nowhere", root + "/dangling") && mode(root + "/ro/deep", 0555) && mode(root + "/ro", 0555)
-        && mode(root + "/closed", 0000) && mode(root, 0500);
-}
-
 TEST(XLinuxForcedDelete, RemovesAProtectedTreeButNoLinkTarget)
 {
     // Run by a non-root owner, the permission bits really apply: the walk must restore u+rwx.
     for (bool unprivileged : {false, true}) {
         SCOPED_TRACE(unprivileged ? "unprivileged owner" : "test user");
         StTempFolder temp;
-        if (unprivileged && !ShareWithUnprivileged(temp.Path()))
-            GTEST_SKIP() << "the temporary folder's parents are not searchable by an unprivileged user";
-        MakeFolder(temp / "work", 0777);
-        const std::string work = temp / "work";
+        const std::string work = temp / "work", victim = work + "/victim";
+        MakeFolder(work, 0777);
         auto body = [&] {
-            if (!BuildProtectedTree(work + "/victim", work + "/outside"))
-                return 10;
-            if (XLinuxForcedDelete::Delete(work + "/victim/") != VE_OK)
+            // Locked-down folders and files, links pointing out of the tree.
+            MakeTree(work, {"outside/", "outside/target.txt=x", "victim/", "victim/ro/", "victim/ro/deep/",
+                               "victim/closed/", "victim/ro/deep/file=x", "victim/closed/inside=x", "victim/plain=x",
+                               "victim/to-outside-file->" + work + "/outside/target.txt",
+                               "victim/ro/to-outside-folder->" + work + "/outside", "victim/dangling->nowhere"});
+            for (auto [path, mode] : {std::pair{"/ro/deep/file", 0400}, {"/closed/inside", 0000}, {"/plain", 0444},
+                                      {"/ro/deep", 0555}, {"/ro", 0555}, {"/closed", 0000}, {"", 0500}})
+                SetMode(victim + path, mode);
+            if (XLinuxForcedDelete::Delete(victim + "/") != VE_OK)
                 return 1;
-            return EntryExists(work + "/victim") ? 2 : 0;
+            return EntryExists(victim) ? 2 : 0;
         };
-        int result = unprivileged ? RunUnprivileged(body) : body();
+        int result = unprivileged ? RunUnprivileged(temp.Path(), body) : body();
         if (result == kUnprivilegedUnavailable)
-            GTEST_SKIP() << "cannot switch to an unprivileged user";
-        EXPECT_EQ(result, 0) << "1: delete failed, 2: tree left, 10: set-up";
+            GTEST_SKIP() << "no unprivileged user can reach " << temp.Path();
+        EXPECT_EQ(result, 0) << "1: delete failed, 2: tree left, " << kCheckFailedInChild << ": set-up";
         EXPECT_EQ(TreeOf(work), (std::set<std::string>{"outside/", "outside/target.txt"}));
         EXPECT_EQ(ReadFile(work + "/outside/target.txt"), "x");
     }
@@ -96,8 +76,6 @@ bool SetImmutable(const std::string& path, bool immutable)
 TEST(XLinuxForcedDelete, ClearsImmutableFlagWhenAllowedAndFailsOtherwise)
 {
     StTempFolder temp;
-    if (!ShareWithUnprivileged(temp.Path()))
-        GTEST_SKIP() << "the temporary folder's parents are not searchable by an unprivileged user";
     MakeFolder(temp / "tree", 0777);
     WriteFile(temp / "tree/locked", "l", 0666);
     if (!SetImmutable(temp / "tree/locked", true))
@@ -105,7 +83,9 @@ TEST(XLinuxForcedDelete, ClearsImmutableFlagWhenAllowedAndFailsOtherwise)
 
     // Without the capability the flag cannot be cleared: the platform error, the file stays.
     if (::geteuid() == 0) {
-        int result = RunUnprivileged([&] { return XLinuxForcedDelete::Delete(temp / "tree") == MakePosixError(EPERM) ? 0 : 1; });
+        int result = RunUnprivileged(temp.Path(), [&] {
+            return XLinuxForcedDelete::Delete(temp / "tree") == MakePosixError(EPERM) ? 0 : 1;
+        });
         if (result != kUnprivilegedUnavailable) {
             EXPECT_EQ(result, 0);
             EXPECT_TRUE(EntryExists(temp / "tree/locked"));
@@ -130,18 +110,15 @@ TEST(XLinuxForcedDelete, MountsBelowTheFolderAreNeverEntered)
             if (bindMount ? ::mount((temp / "outside").c_str(), mounted.c_str(), nullptr, MS_BIND, nullptr)
                           : ::mount("none", mounted.c_str(), "tmpfs", 0, nullptr))
                 return int(kUnprivilegedUnavailable);
-            int fd = bindMount ? -1 : ::open((mounted + "/keep").c_str(), O_WRONLY | O_CREAT, 0644);
-            if (!bindMount && fd < 0)
-                return 10;
-            if (fd >= 0)
-                ::close(fd);
+            if (!bindMount)
+                WriteFile(mounted + "/keep", "");
             if (XLinuxForcedDelete::Delete(temp / "victim") != MakePosixError(EBUSY))
                 return 1;
             return EntryExists(mounted + "/keep") ? 0 : 2;
         });
         if (result == kUnprivilegedUnavailable)
             GTEST_SKIP() << "cannot make a private mount namespace here";
-        EXPECT_EQ(result, 0) << "1: not EBUSY, 2: the mounted folder was emptied, 10: set-up";
+        EXPECT_EQ(result, 0) << "1: not EBUSY, 2: the mounted folder was emptied, " << kCheckFailedInChild << ": set-up";
         EXPECT_EQ(ReadFile(temp / "outside/keep"), "k");
     }
 }

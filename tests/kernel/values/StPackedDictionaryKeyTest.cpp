@@ -15,11 +15,7 @@ std::string BytesOf(const StPackedDictionaryKey& key)
 
 TEST(StPackedDictionaryKey, HashValuesComputedByHand)
 {
-    struct Row {
-        const char* name;
-        std::string bytes;
-        uint32_t hash;
-    };
+    struct Row { const char* name; std::string bytes; uint32_t hash; };
     const Row rows[] = {
         {"empty", "", 0},
         {"a", "a", 354},  // 1 * 257 + 97
@@ -29,6 +25,7 @@ TEST(StPackedDictionaryKey, HashValuesComputedByHand)
         // 17 bytes: "abcdefgh" then "jklmnopq"; the middle 'i' is not hashed.
         {"17 bytes", "abcdefghijklmnopq", 95214241u},
         {"17 bytes, other middle byte", "abcdefghXjklmnopq", 95214241u},
+        {"17 bytes, other last byte", "abcdefghijklmnopr", 95214242u},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -37,8 +34,6 @@ TEST(StPackedDictionaryKey, HashValuesComputedByHand)
         EXPECT_EQ(key.GetHash(), row.hash);
         EXPECT_EQ(BytesOf(key), row.bytes);
     }
-    // The last of the 17 bytes is hashed.
-    EXPECT_NE(StPackedDictionaryKey::GetHashCode("abcdefghijklmnopr", 17), 95214241u);
 }
 
 TEST(StPackedDictionaryKey, LiteralKeysPointAtTheLiteralOthersOwnACopy)
@@ -69,11 +64,7 @@ TEST(StPackedDictionaryKey, LiteralKeysPointAtTheLiteralOthersOwnACopy)
 
 TEST(StPackedDictionaryKey, TextIsConvertedToUtf8)
 {
-    struct Row {
-        const char* name;
-        VString text;
-        std::string bytes;
-    };
+    struct Row { const char* name; VString text; std::string bytes; };
     const Row rows[] = {
         {"ascii", VString("p1"), "p1"},
         {"e acute", VString(u"caf\u00E9"), "caf\xC3\xA9"},
@@ -87,22 +78,15 @@ TEST(StPackedDictionaryKey, TextIsConvertedToUtf8)
         StPackedDictionaryKey key(row.text);
         EXPECT_EQ(BytesOf(key), row.bytes);
         EXPECT_EQ(key.GetHash(), StPackedDictionaryKey::GetHashCode(row.bytes.data(), row.bytes.size()));
-        StPackedDictionaryKey fromBytes(row.bytes.data(), row.bytes.size());
-        EXPECT_TRUE(key == fromBytes);
+        EXPECT_TRUE(key == StPackedDictionaryKey(row.bytes.data(), row.bytes.size()));
     }
-    StPackedDictionaryKey wide(L"caf\u00E9\U0001F600");
-    EXPECT_EQ(BytesOf(wide), "caf\xC3\xA9\xF0\x9F\x98\x80");
-    StPackedDictionaryKey badWide(L"\x110000");
-    EXPECT_EQ(BytesOf(badWide), "\xEF\xBF\xBD");
+    EXPECT_EQ(BytesOf(StPackedDictionaryKey(L"caf\u00E9\U0001F600")), "caf\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(BytesOf(StPackedDictionaryKey(L"\x110000")), "\xEF\xBF\xBD");
 }
 
 TEST(StPackedDictionaryKey, MoreThan255BytesGivesTheEmptyKey)
 {
-    struct Row {
-        const char* name;
-        VString text;
-        size_t expectedLength;
-    };
+    struct Row { const char* name; VString text; size_t expectedLength; };
     const std::u16string eAcute(127, u'\u00E9'), euro(85, u'\u20AC');
     const Row rows[] = {
         {"255 ascii", VString(std::string(255, 'k').c_str()), 255},
@@ -116,24 +100,15 @@ TEST(StPackedDictionaryKey, MoreThan255BytesGivesTheEmptyKey)
         SCOPED_TRACE(row.name);
         StPackedDictionaryKey key(row.text);
         EXPECT_EQ(key.GetKeyLength(), row.expectedLength);
-        if (row.expectedLength == 0) {
-            EXPECT_TRUE(key.IsEmpty());
-            EXPECT_EQ(key.GetHash(), 0u);
-        }
+        EXPECT_TRUE(row.expectedLength > 0 || key.GetHash() == 0) << "the empty key's hash is 0";
     }
-    std::string bytes256(256, 'b');
-    EXPECT_TRUE(StPackedDictionaryKey(bytes256.data(), bytes256.size()).IsEmpty());
-    std::wstring wide256(256, L'w');
-    EXPECT_TRUE(StPackedDictionaryKey(wide256.c_str()).IsEmpty());
+    EXPECT_TRUE(StPackedDictionaryKey(std::string(256, 'b').data(), 256).IsEmpty());
+    EXPECT_TRUE(StPackedDictionaryKey(std::wstring(256, L'w').c_str()).IsEmpty());
 }
 
 TEST(StPackedDictionaryKey, BytesDecodeToString)
 {
-    struct Row {
-        const char* name;
-        std::string bytes;
-        std::u16string expected;
-    };
+    struct Row { const char* name; std::string bytes; std::u16string expected; };
     const Row rows[] = {
         {"two, three and four bytes", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u00E9\u20AC\U0001F600"},
         {"lone continuation byte", "a\x80" "b", u"a\uFFFDb"},

@@ -7,10 +7,7 @@ namespace {
 
 TEST(VHashKeyMap, SizeTable)
 {
-    struct Row {
-        size_t count;
-        size_t size;
-    };
+    struct Row { size_t count; size_t size; };
     const Row rows[] = {
         {0, 5}, {4, 5}, {5, 11}, {6, 11}, {8, 11}, {9, 23}, {17, 23}, {18, 41}, {29, 41}, {30, 67},
         {47, 67}, {48, 113}, {76, 113}, {77, 199}, {123, 199}, {124, 317}, {199, 317}, {200, 521},

@@ -20,16 +20,8 @@ std::string Text(const VPackedVValueDictionary& dict, const StPackedDictionaryKe
     return dict.GetValue(key, out) ? to_string(out) : "<absent>";
 }
 
-StPackedDictionaryKey Key(int i)
-{
-    const std::string name = "key" + std::to_string(i);
-    return StPackedDictionaryKey(name.data(), name.size());
-}
-
-std::string Name(int i)
-{
-    return "key" + std::to_string(i);
-}
+std::string Name(int i) { return "key" + std::to_string(i); }
+StPackedDictionaryKey Key(int i) { return StPackedDictionaryKey(Name(i).data(), Name(i).size()); }
 
 TEST(VPackedDictionary, SetTwiceKeepsOneAttributeAndAppendTwiceMakesTwo)
 {
@@ -57,10 +49,7 @@ TEST(VPackedDictionary, SetTwiceKeepsOneAttributeAndAppendTwiceMakesTwo)
 
 TEST(VPackedDictionary, IndexIsBuiltByTheFirstLookupFromSixKeys)
 {
-    struct Row {
-        int keys;
-        size_t indexSize;
-    };
+    struct Row { int keys; size_t indexSize; };
     for (const Row& row : {Row{5, 0}, Row{6, 11}, Row{8, 11}, Row{9, 23}, Row{40, 67}, Row{1000, 2207}}) {
         SCOPED_TRACE(row.keys);
         VPackedVValueDictionary dict;
@@ -122,10 +111,7 @@ TEST(VPackedDictionary, RemovalKeepsTheOthersReadable)
                 EXPECT_EQ(Text(dict, Key(i)), i % 2 ? std::to_string(int64_t(i) << 33) : text(i));
         }
     };
-    struct Row {
-        int count;
-        size_t indexAfter;
-    };
+    struct Row { int count; size_t indexAfter; };
     for (const Row& row : {Row{5, 0}, Row{9, 11}, Row{12, 23}}) {
         SCOPED_TRACE(row.count);
         VPackedVValueDictionary dict;
@@ -162,11 +148,7 @@ TEST(VPackedDictionary, RemovalKeepsTheOthersReadable)
 TEST(VPackedDictionary, SetExistingValueInPlaceOrThroughACachedObject)
 {
     struct Row {
-        const char* name;
-        VString first;
-        std::shared_ptr<VValueSingle> second;
-        bool dirty;
-        const char* expected;
+        const char* name; VString first; std::shared_ptr<VValueSingle> second; bool dirty; const char* expected;
     };
     const Row rows[] = {
         {"same length text", VString("abc"), std::make_shared<VString>("xyz"), false, "xyz"},

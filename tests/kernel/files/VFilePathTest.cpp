@@ -34,11 +34,7 @@ Kind KindOf(const VFilePath& path)
 
 TEST(VFilePathTest, FullPathsAreCleanedAndValidated)
 {
-    struct Row {
-        const char* text;
-        const char* stored;
-        Kind kind;
-    };
+    struct Row { const char* text; const char* stored; Kind kind; };
     const Row rows[] = {
         {"", "", Kind::Invalid},
         {"rel/a", "rel/a", Kind::Invalid},
@@ -76,25 +72,18 @@ TEST(VFilePathTest, FullPathsAreCleanedAndValidated)
 
 TEST(VFilePathTest, NamesAndExtensions)
 {
-    struct Row {
-        const char* path;
-        const char* name;
-        const char* extension;
-        const char* fileName;
-        const char* fileNameNoExt;
-        const char* folderName;
-        const char* folderNameNoExt;
-    };
+    // name|extension|file name with and without extension|folder name with and without extension
+    struct Row { const char* path; const char* names; };
     const Row rows[] = {
-        {"/", "", "", "", "", "", ""},
-        {"/a/b/", "b", "", "", "", "b", "b"},
-        {"/Apps/Client.app/", "Client.app", "app", "", "", "Client.app", "Client"},
-        {"/a.b/c", "c", "", "c", "c", "", ""},
-        {"/a/b.", "b.", "", "b.", "b", "", ""},
-        {"/a/archive.tar.gz", "archive.tar.gz", "gz", "archive.tar.gz", "archive.tar", "", ""},
-        {"/a/.profile", ".profile", "profile", ".profile", "", "", ""},
+        {"/", "|||||"},
+        {"/a/b/", "b||||b|b"},
+        {"/Apps/Client.app/", "Client.app|app|||Client.app|Client"},
+        {"/a.b/c", "c||c|c||"},
+        {"/a/b.", "b.||b.|b||"},
+        {"/a/archive.tar.gz", "archive.tar.gz|gz|archive.tar.gz|archive.tar||"},
+        {"/a/.profile", ".profile|profile|.profile|||"},
         // Not valid: the name is still read off the text, the kind-specific names are empty.
-        {"docs/readme.md", "readme.md", "md", "", "", "", ""},
+        {"docs/readme.md", "readme.md|md||||"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
@@ -106,19 +95,13 @@ TEST(VFilePathTest, NamesAndExtensions)
         path.GetFileName(fileBare, false);
         path.GetFolderName(folder, true);
         path.GetFolderName(folderBare, false);
-        EXPECT_EQ(to_string(name), row.name);
-        EXPECT_EQ(to_string(extension), row.extension);
-        EXPECT_EQ(to_string(file) + "|" + to_string(fileBare), std::string(row.fileName) + "|" + row.fileNameNoExt);
-        EXPECT_EQ(to_string(folder) + "|" + to_string(folderBare),
-                  std::string(row.folderName) + "|" + row.folderNameNoExt);
+        std::string names = to_string(name);
+        for (const VString* text : {&extension, &file, &fileBare, &folder, &folderBare})
+            names += "|" + to_string(*text);
+        EXPECT_EQ(names, row.names);
     }
 
-    struct Match {
-        const char* path;
-        const char* extension;
-        bool diacritical;
-        bool matches;
-    };
+    struct Match { const char* path; const char* extension; bool diacritical; bool matches; };
     const Match matches[] = {
         {"/a/b.txt", ".txt", false, true},  {"/a/b.TXT", "txt", false, true}, {"/a/b.TXT", "txt", true, false},
         {"/a/b.tar.gz", "tar.gz", false, false}, {"/a/x.app/", "app", false, true}, {"/a/b", "", false, true},
@@ -132,12 +115,7 @@ TEST(VFilePathTest, NamesAndExtensions)
 
 TEST(VFilePathTest, ChildrenIgnoreCaseAndAccents)
 {
-    struct Row {
-        const char* child;
-        const char* parent;
-        bool isChild;
-        bool isSameOrChild;
-    };
+    struct Row { const char* child; const char* parent; bool isChild; bool isSameOrChild; };
     const Row rows[] = {
         {"/a/b/c/", "/a/", true, true},
         {"/A/b", "/a/", true, true},
@@ -161,12 +139,8 @@ TEST(VFilePathTest, ChildrenIgnoreCaseAndAccents)
 
 TEST(VFilePathTest, ParentSteps)
 {
-    struct Row {
-        const char* path;
-        const char* parent;     // nullptr: no parent, the result is empty and not valid
-        const char* folder;
-        int32_t depth;
-    };
+    // parent nullptr: there is none, and ToParent leaves the path empty and not valid.
+    struct Row { const char* path; const char* parent; const char* folder; int32_t depth; };
     const Row rows[] = {
         {"/", nullptr, "/", 0},
         {"/a", "/", "/", 1},
@@ -218,13 +192,8 @@ TEST(VFilePathTest, EditingLeavesInvalidPathsAlone)
 
 TEST(VFilePathTest, SubItemsAndRelativePaths)
 {
-    struct Sub {
-        const char* path;
-        bool folder;        // ToSubFolder, else ToSubFile
-        const char* name;
-        const char* result;
-        Kind kind;
-    };
+    // folder: ToSubFolder, else ToSubFile.
+    struct Sub { const char* path; bool folder; const char* name; const char* result; Kind kind; };
     const Sub subs[] = {
         {"/a/", true, "b", "/a/b/", Kind::Folder},
         {"/a/b/", true, "..", "/a/", Kind::Folder},
@@ -245,14 +214,7 @@ TEST(VFilePathTest, SubItemsAndRelativePaths)
     }
 
     using S = FilePathStyle;
-    struct Relative {
-        const char* base;
-        const char* relative;
-        FilePathStyle style;
-        bool relativeOnly;
-        const char* result;
-        Kind kind;
-    };
+    struct Relative { const char* base; const char* relative; S style; bool relativeOnly; const char* result; Kind kind; };
     const Relative relatives[] = {
         {"/a/", "b/c", S::Native, false, "/a/b/c", Kind::File},
         {"/a/", "b/", S::Posix, true, "/a/b/", Kind::Folder},
@@ -279,12 +241,7 @@ TEST(VFilePathTest, SubItemsAndRelativePaths)
 
 TEST(VFilePathTest, RelativeTextsBetweenPaths)
 {
-    struct Row {
-        const char* path;
-        const char* base;
-        bool ok;
-        const char* relative;
-    };
+    struct Row { const char* path; const char* base; bool ok; const char* relative; };
     const Row rows[] = {
         {"/a/b/c.txt", "/a/", true, "b/c.txt"},
         {"/a/x", "/a/b/", true, "../x"},
@@ -309,15 +266,9 @@ enum class Op { SetName, SetFileName, SetFolderName, SetExtension, SetFileExtens
 
 TEST(VFilePathTest, RenamingTheLastComponent)
 {
-    struct Row {
-        const char* path;
-        Op op;
-        const char* arg;
-        bool withExtension;
-        bool changed;
-        const char* result;
-        VError error = VE_OK;   // a bad name records 'nuvo' 614; a path of the wrong kind is no error
-    };
+    // A bad name records 'nuvo' 614; a path of the wrong kind is no error.
+    struct Row { const char* path; Op op; const char* arg; bool withExtension; bool changed; const char* result;
+                 VError error = VE_OK; };
     const Row rows[] = {
         {"/a/b.txt", Op::SetName, "c.doc", true, true, "/a/c.doc"},
         {"/a/b/", Op::SetName, "c", true, true, "/a/c/"},

@@ -39,12 +39,8 @@ int MakeSource(const std::string& folder, bool memory, const std::string& conten
 TEST(XLinuxDataCopier, CopiesEveryByteByEveryPath)
 {
     const size_t buffer = XLinuxDataCopier::kBufferSize;
-    struct Row {
-        const char* name;
-        bool memory;
-        size_t size;
-        off_t claimed; // the size the copier is told; larger than size: the source shrank
-    } rows[] = {
+    // claimed: the size the copier is told; larger than size: the source shrank.
+    struct Row { const char* name; bool memory; size_t size; off_t claimed; } rows[] = {
         {"empty", true, 0, 0},
         {"one byte", true, 1, 1},
         {"one byte short of the buffer", true, buffer - 1, off_t(buffer - 1)},

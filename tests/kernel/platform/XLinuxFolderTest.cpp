@@ -89,11 +89,8 @@ TEST(XLinuxFolderIterator, OptionsChooseKindsInvisiblesAndLinkResolution)
                        "link-hidden->.hidden", "dangling->gone"});
     ASSERT_EQ(::mkfifo((root + "/fifo").c_str(), 0600), 0);
 
-    struct Row {
-        unsigned options;
-        std::set<std::string> names; // folders with a trailing '/'
-        size_t count;
-    } rows[] = {
+    // names: folders with a trailing '/'.
+    struct Row { unsigned options; std::set<std::string> names; size_t count; } rows[] = {
         {0, {}, 0},
         {4, {"a.txt", "dangling", "link-dir", "link-file", "link-hidden"}, 5},
         {2, {"sub/"}, 1},

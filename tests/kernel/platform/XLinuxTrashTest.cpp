@@ -14,6 +14,8 @@
 namespace nuvo::test {
 namespace {
 
+using Names = std::set<std::string>;
+
 // Checks an info file: header, exact Path=, DeletionDate of the right shape.
 void ExpectTrashInfo(const std::string& infoFile, const std::string& expectedPath)
 {
@@ -26,19 +28,10 @@ void ExpectTrashInfo(const std::string& infoFile, const std::string& expectedPat
 
 TEST(XLinuxTrash, NamesEncodingAndHomeTrashPath)
 {
-    struct NameRow {
-        const char* name;
-        unsigned attempt;
-        const char* expected;
-    } names[] = {
-        {"Client", 1, "Client"},
-        {"Client", 2, "Client.2"},
-        {"Client", 10, "Client.10"},
-        {"Client_old0001.app", 1, "Client_old0001.app"},
-        {"Client_old0001.app", 2, "Client_old0001.2.app"},
-        {"archive.tar.gz", 3, "archive.tar.3.gz"},
-        {".hidden", 2, ".hidden.2"},
-        {".config.json", 2, ".config.2.json"},
+    struct NameRow { const char* name; unsigned attempt; const char* expected; } names[] = {
+        {"Client", 1, "Client"}, {"Client", 2, "Client.2"}, {"Client", 10, "Client.10"},
+        {"Client_old0001.app", 1, "Client_old0001.app"}, {"Client_old0001.app", 2, "Client_old0001.2.app"},
+        {"archive.tar.gz", 3, "archive.tar.3.gz"}, {".hidden", 2, ".hidden.2"}, {".config.json", 2, ".config.2.json"},
         {"trailing.", 2, "trailing..2"},
     };
     for (const NameRow& row : names) {
@@ -47,15 +40,9 @@ TEST(XLinuxTrash, NamesEncodingAndHomeTrashPath)
     }
 
     // Every byte but the unreserved characters and '/' is escaped.
-    struct EncodeRow {
-        const char* path;
-        const char* expected;
-    } encodings[] = {
-        {"azAZ09-._~/", "azAZ09-._~/"},
-        {"/a b/c", "/a%20b/c"},
-        {"/x%y#z?q", "/x%25y%23z%3Fq"},
-        {":@!$&'()*+,;=", "%3A%40%21%24%26%27%28%29%2A%2B%2C%3B%3D"},
-        {"/Caf\xC3\xA9", "/Caf%C3%A9"},
+    struct EncodeRow { const char* path; const char* expected; } encodings[] = {
+        {"azAZ09-._~/", "azAZ09-._~/"}, {"/a b/c", "/a%20b/c"}, {"/x%y#z?q", "/x%25y%23z%3Fq"},
+        {":@!$&'()*+,;=", "%3A%40%21%24%26%27%28%29%2A%2B%2C%3B%3D"}, {"/Caf\xC3\xA9", "/Caf%C3%A9"},
         {"\x7F\x01", "%7F%01"},
     };
     for (const EncodeRow& row : encodings) {
@@ -64,10 +51,7 @@ TEST(XLinuxTrash, NamesEncodingAndHomeTrashPath)
     }
 
     StEnvVar home("HOME", "/home/tester");
-    struct HomeRow {
-        std::optional<std::string> dataHome;
-        const char* expected;
-    } homes[] = {
+    struct HomeRow { std::optional<std::string> dataHome; const char* expected; } homes[] = {
         {std::nullopt, "/home/tester/.local/share/Trash"},
         {std::string("/data/xdg"), "/data/xdg/Trash"},
         {std::string("/data/xdg/"), "/data/xdg/Trash"},
@@ -97,20 +81,18 @@ TEST(XLinuxTrash, HomeTrashTakesClashingNamesEncodedPathsAndLinksAsLinks)
     ASSERT_EQ(XLinuxTrash::MoveToTrash(temp / "My Apps/link"), VE_OK);
 
     const std::string trash = temp / "home/data/Trash";
-    EXPECT_EQ(NamesIn(temp / "My Apps"), std::set<std::string>{});
-    EXPECT_EQ(TreeOf(trash + "/files"), (std::set<std::string>{"Caf\xC3\xA9 50%.2.app/", "Caf\xC3\xA9 50%.2.app/second",
-                                            "Caf\xC3\xA9 50%.app/", "Caf\xC3\xA9 50%.app/first", "link"}));
-    EXPECT_EQ(NamesIn(trash + "/info"), (std::set<std::string>{"Caf\xC3\xA9 50%.2.app.trashinfo",
-                                            "Caf\xC3\xA9 50%.app.trashinfo", "link.trashinfo"}));
+    EXPECT_EQ(NamesIn(temp / "My Apps"), Names{});
+    EXPECT_EQ(TreeOf(trash), (Names{"files/", "files/Caf\xC3\xA9 50%.2.app/", "files/Caf\xC3\xA9 50%.2.app/second",
+                                 "files/Caf\xC3\xA9 50%.app/", "files/Caf\xC3\xA9 50%.app/first", "files/link", "info/",
+                                 "info/Caf\xC3\xA9 50%.2.app.trashinfo", "info/Caf\xC3\xA9 50%.app.trashinfo",
+                                 "info/link.trashinfo"}));
     const std::string encoded = XLinuxTrash::EncodePath(real) + "/My%20Apps/Caf%C3%A9%2050%25.app";
     ExpectTrashInfo(trash + "/info/Caf\xC3\xA9 50%.app.trashinfo", encoded);
     ExpectTrashInfo(trash + "/info/Caf\xC3\xA9 50%.2.app.trashinfo", encoded);
     EXPECT_TRUE(S_ISLNK(LinkStat(trash + "/files/link").st_mode));
     EXPECT_EQ(ReadFile(temp / "target"), "t");
-    for (const char* folder : {"/home/data", "/home/data/Trash", "/home/data/Trash/files", "/home/data/Trash/info"}) {
-        SCOPED_TRACE(folder);
-        EXPECT_EQ(LinkStat(temp / folder).st_mode & 07777, 0700u);
-    }
+    for (const char* folder : {"home/data", "home/data/Trash", "home/data/Trash/files", "home/data/Trash/info"})
+        EXPECT_EQ(Mode(temp / folder), 0700u) << folder;
 }
 
 TEST(XLinuxTrash, AFailedMoveLeavesTheItemAndNoInfoFile)
@@ -126,7 +108,7 @@ TEST(XLinuxTrash, AFailedMoveLeavesTheItemAndNoInfoFile)
     // another file system is never reached by copying.
     std::string name;
     EXPECT_EQ(XLinuxTrash::MoveInto(temp / "gone", temp / "trash", "gone", &name), MakePosixError(ENOENT));
-    EXPECT_EQ(TreeOf(temp / "trash"), (std::set<std::string>{"files/", "info/"}));
+    EXPECT_EQ(TreeOf(temp / "trash"), (Names{"files/", "info/"}));
     struct stat shm;
     if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == LinkStat(temp.Path()).st_dev)
         GTEST_SKIP() << "no second file system (/dev/shm) to put a trash on";
@@ -136,18 +118,15 @@ TEST(XLinuxTrash, AFailedMoveLeavesTheItemAndNoInfoFile)
     EXPECT_EQ(XLinuxTrash::MoveInto(temp / "item", otherDevice / "trash", "/item", &name), MakePosixError(EXDEV));
 
     EXPECT_EQ(ReadFile(temp / "item/f"), "stays");
-    EXPECT_EQ(TreeOf(otherDevice / "trash"), (std::set<std::string>{"files/", "info/"}));
+    EXPECT_EQ(TreeOf(otherDevice / "trash"), (Names{"files/", "info/"}));
 }
 
 TEST(XLinuxTrash, VolumeTrashChoice)
 {
     const std::string uid = std::to_string(::geteuid());
     enum Setup { kNothing, kStickyShared, kSharedNotSticky, kSharedIsLink, kOwnNameIsAFile };
-    struct Row {
-        const char* name;
-        Setup setup;
-        std::string expected; // relative to the top directory; empty for a failure (ENOTDIR)
-    } rows[] = {
+    // expected: relative to the top directory; empty for a failure (ENOTDIR).
+    struct Row { const char* name; Setup setup; std::string expected; } rows[] = {
         {"no shared trash", kNothing, ".Trash-" + uid},
         {"sticky shared trash", kStickyShared, ".Trash/" + uid},
         {"shared trash without sticky bit", kSharedNotSticky, ".Trash-" + uid},
@@ -171,14 +150,14 @@ TEST(XLinuxTrash, VolumeTrashChoice)
         std::string trash;
         VError error = XLinuxTrash::PrepareVolumeTrash(top, ::geteuid(), &trash);
 
-        EXPECT_EQ(NamesIn(temp / "elsewhere"), std::set<std::string>{});
+        EXPECT_EQ(NamesIn(temp / "elsewhere"), Names{});
         if (row.expected.empty()) {
             EXPECT_EQ(error, MakePosixError(ENOTDIR));
             continue;
         }
         ASSERT_EQ(error, VE_OK);
         EXPECT_EQ(trash, top + "/" + row.expected);
-        EXPECT_EQ(LinkStat(trash).st_mode & 07777, 0700u);
+        EXPECT_EQ(Mode(trash), 0700u);
     }
 }
 
@@ -192,21 +171,17 @@ TEST(XLinuxTrash, VolumeTrashRecordsRelativePathsAndKeepsOrphans)
     // An entry left without its info file is never overwritten: the next name is taken.
     MakeTree(trash, {"files/", "info/", "files/Client_old0001.app=orphan"});
 
+    const std::string item = top + "/Applications/Client_old0001.app";
     std::string name;
-    ASSERT_EQ(XLinuxTrash::MoveInto(top + "/Applications/Client_old0001.app/", trash, "Applications/Client_old0001.app",
-                  &name),
-        VE_OK);
+    ASSERT_EQ(XLinuxTrash::MoveInto(item + "/", trash, "Applications/Client_old0001.app", &name), VE_OK);
     EXPECT_EQ(name, "Client_old0001.2.app");
-    ASSERT_EQ(::rename((top + "/Applications/again").c_str(), (top + "/Applications/Client_old0001.app").c_str()), 0);
-    ASSERT_EQ(XLinuxTrash::MoveInto(top + "/Applications/Client_old0001.app", trash, "Applications/Client_old0001.app",
-                  &name),
-        VE_OK);
+    ASSERT_EQ(::rename((top + "/Applications/again").c_str(), item.c_str()), 0);
+    ASSERT_EQ(XLinuxTrash::MoveInto(item, trash, "Applications/Client_old0001.app", &name), VE_OK);
     EXPECT_EQ(name, "Client_old0001.3.app");
 
     ExpectTrashInfo(trash + "/info/Client_old0001.3.app.trashinfo", "Applications/Client_old0001.app");
     EXPECT_EQ(ReadFile(trash + "/files/Client_old0001.app"), "orphan");
-    EXPECT_EQ(NamesIn(trash + "/info"),
-        (std::set<std::string>{"Client_old0001.2.app.trashinfo", "Client_old0001.3.app.trashinfo"}));
+    EXPECT_EQ(NamesIn(trash + "/info"), (Names{"Client_old0001.2.app.trashinfo", "Client_old0001.3.app.trashinfo"}));
 }
 
 TEST(XLinuxTrash, TopDirectoryIsTheMountPoint)

@@ -189,15 +189,12 @@ TEST(VStringFormatBag, PlaceholdersTakeTheBagAttributes)
     VString text("<{p}>{p}");
     text.Format(&bag, true);
     EXPECT_EQ(Units(text), u"<" + Ascii(longText) + u">" + Ascii(longText));
-}
 
-TEST(VStringFormatBag, NoBagOrAnEmptyBagChangesNothing)
-{
     VValueBag empty;
-    VString text("{name} {unknown}");
-    text.Format(nullptr, true);
-    text.Format(&empty, true);
-    EXPECT_EQ(Units(text), u"{name} {unknown}");
+    VString untouched("{name} {unknown}");
+    untouched.Format(nullptr, true);
+    untouched.Format(&empty, true);
+    EXPECT_EQ(Units(untouched), u"{name} {unknown}");
 }
 
 } // namespace

@@ -89,26 +89,27 @@ TEST(ConvertFromVString, ReportsUnitsAndBytes)
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{0xC3, 0xA9, 0x74}));
 }
 
-TEST(VStringBlocks, FromBlockAndConstructors)
+TEST(VStringBlocks, FromBlockAppendBlockAndConstructors)
 {
-    const Bytes cp1252 = {0x80, 0xE9, 0x41};
-    VString fromBlock(cp1252.data(), cp1252.size(), CharSet::Windows1252);
-    EXPECT_EQ(Units(fromBlock), u"\u20AC\u00E9A");
-
-    VString text("old");
-    text.FromBlock(cp1252.data(), 2, CharSet::ISO8859_1);
-    EXPECT_EQ(Units(text), u"\u0080\u00E9");
-
-    text.AppendBlock("\xC3\xA9!", 3, CharSet::UTF8);
-    EXPECT_EQ(Units(text), u"\u0080\u00E9\u00E9!");
-    text.AppendBlock("\x00\x41", 2, CharSet::UTF16_BigEndian);
-    EXPECT_EQ(Units(text), u"\u0080\u00E9\u00E9!A");
-
-    // Wide strings go through the raw converter: BMP only, higher values lose their top bits.
-    VString wide(L"A\u00E9\U0001F600");
-    EXPECT_EQ(Units(wide), u"A\u00E9\uF600");
-    VString noWide(static_cast<const wchar_t*>(nullptr));
-    EXPECT_TRUE(noWide.IsEmpty());
+    using Edit = void (*)(VString&);
+    struct Row { const char* label; Edit edit; std::u16string text; };
+    const Row rows[] = {
+        {"constructor", [](VString& s) { s = VString("\x80\xE9\x41", 3, CharSet::Windows1252); },
+         u"\u20AC\u00E9A"},
+        {"FromBlock", [](VString& s) { s.FromBlock("\x80\xE9\x41", 2, CharSet::ISO8859_1); }, u"\u0080\u00E9"},
+        {"AppendBlock", [](VString& s) { s.AppendBlock("\xC3\xA9!", 3, CharSet::UTF8); }, u"old\u00E9!"},
+        {"AppendBlock UTF-16", [](VString& s) { s.AppendBlock("\x00\x41", 2, CharSet::UTF16_BigEndian); },
+         u"oldA"},
+        // Wide strings go through the raw converter: BMP only, higher values lose their top bits.
+        {"wide", [](VString& s) { s = VString(L"A\u00E9\U0001F600"); }, u"A\u00E9\uF600"},
+        {"no wide", [](VString& s) { s = VString(static_cast<const wchar_t*>(nullptr)); }, u""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        VString text("old");
+        row.edit(text);
+        EXPECT_EQ(Units(text), row.text);
+    }
 }
 
 TEST(VStringBlocks, FromBlockWithOptionalBOM)

@@ -29,6 +29,14 @@ VString Repeated(UniChar unit, int32_t count)
     return VString(units.data(), count);
 }
 
+Bytes Concat(std::initializer_list<Bytes> pieces)
+{
+    Bytes out;
+    for (const Bytes& piece : pieces)
+        out.insert(out.end(), piece.begin(), piece.end());
+    return out;
+}
+
 Bytes Repeat(const Bytes& piece, size_t count)
 {
     Bytes out;
@@ -338,59 +346,40 @@ TEST(GrowingBuffers, StatefulSetGrownPieceByPieceStillDecodes)
     EXPECT_EQ(Units(decoded), text);
 }
 
+// The inline buffer holds short results; 300 e-acute (600 bytes) and 400 kanji (800 bytes between
+// one escape in and one escape out) go to the heap.
 TEST(StStringConverter, InlineAndHeapResults)
 {
-    StStringConverter<char> shortText(VString(u"A\u00E9"), CharSet::UTF8);
-    EXPECT_TRUE(shortText.IsOK());
-    EXPECT_EQ(shortText.GetSize(), 3u);
-    EXPECT_STREQ(shortText.GetCPointer(), "A\xC3\xA9");
+    struct Row { const char* label; VString text; CharSet set; ECarriageReturnMode mode; Bytes bytes; };
+    const Row rows[] = {
+        {"short UTF-8", VString(u"A\u00E9"), CharSet::UTF8, eCRM_NONE, {0x41, 0xC3, 0xA9}},
+        {"long UTF-8", Repeated(u'\u00E9', 300), CharSet::UTF8, eCRM_NONE, Repeat({0xC3, 0xA9}, 300)},
+        {"UTF-16", VString("AB"), CharSet::UTF16, eCRM_NONE, {0x41, 0x00, 0x42, 0x00}},
+        {"long ISO-2022-JP", Repeated(u'\u65E5', 400), CharSet::ISO2022JP, eCRM_NONE,
+         Concat({{0x1B, 0x24, 0x42}, Repeat({0x46, 0x7C}, 400), {0x1B, 0x28, 0x42}})},
+        {"line ends to CRLF", VString("a\nb"), CharSet::UTF8, eCRM_CRLF, {0x61, 0x0D, 0x0A, 0x62}},
+        {"line ends kept", VString("a\nb"), CharSet::UTF8, eCRM_NONE, {0x61, 0x0A, 0x62}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        StStringConverter<char> converted(row.text, row.set, row.mode);
+        EXPECT_TRUE(converted.IsOK());
+        ASSERT_EQ(converted.GetSize(), row.bytes.size());
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(converted.GetCPointer());
+        // The terminator is as wide as one unit of the set.
+        const size_t zeros = row.set == CharSet::UTF16 ? 2 : 1;
+        EXPECT_EQ(Bytes(p, p + row.bytes.size() + zeros), Concat({row.bytes, Bytes(zeros, 0)}));
+    }
 
-    // 300 e-acute: 600 bytes, more than the inline buffer.
-    const VString longText = Repeated(u'\u00E9', 300);
-    StStringConverter<char> converted(longText, CharSet::UTF8);
-    EXPECT_TRUE(converted.IsOK());
-    ASSERT_EQ(converted.GetSize(), 600u);
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(converted.GetCPointer());
-    EXPECT_EQ(Bytes(p, p + 600), Repeat({0xC3, 0xA9}, 300));
-    EXPECT_EQ(p[600], 0);
-
-    // Converting again reuses the object.
-    EXPECT_TRUE(converted.ConvertString(VString("ok")));
+    StStringConverter<char> converted(Repeated(u'\u00E9', 300), CharSet::UTF8);
+    EXPECT_TRUE(converted.ConvertString(VString("ok"))); // the object is reused
     EXPECT_STREQ(converted.GetCPointer(), "ok");
-
-    StStringConverter<char> utf16(VString("AB"), CharSet::UTF16);
-    EXPECT_EQ(utf16.GetSize(), 4u);
-    EXPECT_EQ(std::memcmp(utf16.GetCPointer(), "A\0B\0\0\0", 6), 0);
 
     StStringConverter<char> none(VString("AB"), CharSet::Unknown);
     EXPECT_FALSE(none.IsOK());
     EXPECT_FALSE(none.IsValid());
     EXPECT_EQ(none.GetSize(), 0u);
     EXPECT_STREQ(none.GetCPointer(), "");
-}
-
-TEST(StStringConverter, StatefulSetBeyondTheInlineBuffer)
-{
-    // 400 kanji take 800 bytes between one escape in and one escape out.
-    const VString kanji = Repeated(u'\u65E5', 400);
-    StStringConverter<char> converted(kanji, CharSet::ISO2022JP);
-    EXPECT_TRUE(converted.IsOK());
-    Bytes expected = {0x1B, 0x24, 0x42};
-    Bytes body = Repeat({0x46, 0x7C}, 400);
-    expected.insert(expected.end(), body.begin(), body.end());
-    expected.insert(expected.end(), {0x1B, 0x28, 0x42});
-    ASSERT_EQ(converted.GetSize(), expected.size());
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(converted.GetCPointer());
-    EXPECT_EQ(Bytes(p, p + expected.size()), expected);
-    EXPECT_EQ(p[expected.size()], 0);
-}
-
-TEST(StStringConverter, CarriageReturnMode)
-{
-    StStringConverter<char> crlf(VString("a\nb"), CharSet::UTF8, eCRM_CRLF);
-    EXPECT_STREQ(crlf.GetCPointer(), "a\r\nb");
-    StStringConverter<char> kept(VString("a\nb"), CharSet::UTF8, eCRM_NONE);
-    EXPECT_STREQ(kept.GetCPointer(), "a\nb");
 }
 
 } // namespace

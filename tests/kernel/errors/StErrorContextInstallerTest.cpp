@@ -105,22 +105,45 @@ TEST_F(ErrorContextTest, ThrowingFunctions)
     EXPECT_EQ(CodesOf(filtering.GetContext()), (Codes{Nuvo(602)}));
 }
 
-TEST_F(ErrorContextTest, SilentOnlyContextLogsOnceAndKeepsTheRecordsOnTheTask)
+// Two records pushed in an installer's scope, alone on the task or inside an ordinary context
+// that holds Updater(1): what the logger got while the installer was there and after, and what
+// stays on the task. The context left behind is an ordinary one: the next record is logged.
+TEST_F(ErrorContextTest, RecordsLeftAndLoggedByAnInstaller)
 {
-    StLogCapture log;
-    {
-        StErrorContextInstaller installer(true, true);
-        Throw(Nuvo(600));
-        Throw(Nuvo(658));
-        EXPECT_EQ(log.Count(), 0u) << "a silent context absorbs the records until it is removed";
-        EXPECT_EQ(installer.GetLastError(), Nuvo(658));
+    const VError a = Nuvo(600), b = Nuvo(658), u = Updater(1);
+    struct Row {
+        const char* name; bool nested, keeping, silent; Codes loggedInScope, loggedAfter, left;
+    } rows[] = {
+        {"alone, silent: logged once when removed", false, true, true, {}, {a, b}, {a, b}},
+        {"alone, keeping nothing", false, false, false, {a, b}, {a, b}, {}},
+        {"nested, keeping nothing", true, false, false, {u, a, b}, {u, a, b}, {u}},
+        {"nested, silent, keeping nothing: never logged", true, false, true, {u}, {u}, {u}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Reset();
+        StLogCapture log;
+        std::optional<StErrorContextInstaller> outer;
+        if (row.nested) {
+            outer.emplace();
+            Throw(u);
+        }
+        {
+            StErrorContextInstaller installer(row.keeping, row.silent);
+            Throw(a);
+            Throw(b);
+            EXPECT_EQ(installer.GetLastError(), b);
+            EXPECT_EQ(log.Codes(), row.loggedInScope);
+        }
+        EXPECT_EQ(log.Codes(), row.loggedAfter);
+        auto left = VRefPtr<VErrorContext>::Adopt(new VErrorContext);
+        fTaskContext->GetErrors(*left);
+        EXPECT_EQ(CodesOf(left.Get()), row.left);
+        EXPECT_EQ(fTask->GetLastError(), row.left.empty() ? VError(0) : row.left.back());
+        EXPECT_EQ(fTaskContext->GetContextCount(), row.nested || !row.left.empty() ? 1u : 0u);
+        Throw(Posix(2));
+        EXPECT_EQ(log.Codes().back(), Posix(2));
     }
-    EXPECT_EQ(fTask->GetLastError(), Nuvo(658));
-    ASSERT_EQ(fTaskContext->GetContextCount(), 1u);
-    EXPECT_EQ(CodesOf(fTaskContext->GetTopContext()), (Codes{Nuvo(600), Nuvo(658)}));
-    // The context left on the task is an ordinary one: the next record is logged at once.
-    Throw(Posix(2));
-    EXPECT_EQ(log.Codes(), (Codes{Nuvo(600), Nuvo(658), Posix(2)}));
 }
 
 TEST_F(ErrorContextTest, SilentContextHandsItsRecordsToTheEnclosingOne)
@@ -140,32 +163,6 @@ TEST_F(ErrorContextTest, SilentContextHandsItsRecordsToTheEnclosingOne)
     }
     EXPECT_EQ(log.Codes(), (Codes{Updater(1), Updater(2), Updater(3)}));
     EXPECT_EQ(CodesOf(outer.GetContext()), (Codes{Updater(1), Updater(2), Updater(3)}));
-}
-
-TEST_F(ErrorContextTest, ContextThatKeepsNothingDropsItsRecords)
-{
-    struct Row { const char* name; bool nested; bool silent; size_t logged; } rows[] = {
-        {"nested, not silent: logged when pushed", true, false, 2},
-        {"nested, silent: never logged", true, true, 1},
-        {"the only context", false, false, 1},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        Reset();
-        StLogCapture log;
-        std::optional<StErrorContextInstaller> outer;
-        if (row.nested) {
-            outer.emplace();
-            Throw(Updater(1));
-        }
-        {
-            StErrorContextInstaller inner(false, row.silent);
-            Throw(Nuvo(600));
-            EXPECT_EQ(inner.GetLastError(), Nuvo(600));
-        }
-        EXPECT_EQ(fTask->GetLastError(), row.nested ? Updater(1) : VError(0));
-        EXPECT_EQ(log.Count(), row.logged);
-    }
 }
 
 TEST_F(ErrorContextTest, FilteredCodeIsAbsorbedAndDropsTheTopContext)
@@ -256,9 +253,10 @@ TEST_F(ErrorContextTest, TaskWideQueries)
     fTaskContext->BuildErrorStack(stack);
     VString xml;
     stack.DumpXML(xml, VString("s"), false);
-    EXPECT_EQ(to_string(xml), "<s>\n<__ERROR message=\"Error code: 1 (UPQZ)\" componentSignature=\"UPQZ\" errCode=\"1\"/>\n"
-                              "<__ERROR message=\"Error code: 600 (nuvo)\" componentSignature=\"nuvo\" errCode=\"600\"/>\n"
-                              "<__ERROR message=\"Error code: 3 (UPQZ)\" componentSignature=\"UPQZ\" errCode=\"3\"/></s>");
+    EXPECT_EQ(to_string(xml),
+              "<s>\n<__ERROR message=\"Error code: 1 (UPQZ)\" componentSignature=\"UPQZ\" errCode=\"1\"/>\n"
+              "<__ERROR message=\"Error code: 600 (nuvo)\" componentSignature=\"nuvo\" errCode=\"600\"/>\n"
+              "<__ERROR message=\"Error code: 3 (UPQZ)\" componentSignature=\"UPQZ\" errCode=\"3\"/></s>");
 }
 
 TEST_F(ErrorContextTest, MergeAndFlushLastContext)
@@ -299,7 +297,8 @@ TEST_F(ErrorContextTest, PushErrorsFromABagAndFromAContext)
     StErrorContextInstaller installer;
     fTaskContext->PushErrorsFromBag(bag);
     fTask->PushErrors(source.Get());
-    EXPECT_EQ(CodesOf(installer.GetContext()), (Codes{Updater(1), Posix(2), Nuvo(600), Updater(1), Posix(2), Nuvo(600)}));
+    EXPECT_EQ(CodesOf(installer.GetContext()),
+              (Codes{Updater(1), Posix(2), Nuvo(600), Updater(1), Posix(2), Nuvo(600)}));
 }
 
 TEST_F(ErrorContextTest, DebugHookCanBeSwitchedOff)

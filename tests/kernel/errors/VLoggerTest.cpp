@@ -67,7 +67,8 @@ TEST(VLogger, FiltersByLevelOnceStarted)
     logger->LogMessage(EML_Warning, VString("w"), VString());
     const std::string processSource = to_string(VProcess::Get()->GetLogSourceIdentifier());
     const Lines lines = MessageSourceLevel(log);
-    EXPECT_EQ(Lines(lines.begin() + 5, lines.end()), (Lines{"d|QZUP|3", "e|QZUP|6", "i|QZUP|-1", "w|" + processSource + "|5"}));
+    EXPECT_EQ(Lines(lines.begin() + 5, lines.end()),
+              (Lines{"d|QZUP|3", "e|QZUP|6", "i|QZUP|-1", "w|" + processSource + "|5"}));
 
     EXPECT_TRUE(logger->RemoveLogListener(log.GetListener()));
     EXPECT_FALSE(logger->RemoveLogListener(log.GetListener()));

@@ -155,7 +155,8 @@ TEST(VValueBag, UnionCloneAddsElementCopiesOverrideReplacesLists)
 
     EXPECT_TRUE(other.UnionClone(nullptr));
     EXPECT_TRUE(other.UnionClone(&other));
-    EXPECT_EQ(Xml(other, "o", false), "<o p1=\"x\" p2=\"2\">\n<item name=\"from other\"/>\n<item name=\"from other\"/></o>");
+    EXPECT_EQ(Xml(other, "o", false),
+              "<o p1=\"x\" p2=\"2\">\n<item name=\"from other\"/>\n<item name=\"from other\"/></o>");
 }
 
 TEST(VValueBag, UnionCloneOfABagSharingAnElementArrayEnds)
@@ -201,7 +202,8 @@ TEST(VValueBag, CopiesAreDeep)
     assigned = original;
     for (const VValueBag* bag : {&copy, clone.Get(), &assigned}) {
         EXPECT_EQ(bag->GetRefCount(), 1);
-        EXPECT_EQ(Xml(*bag, "b", false), "<b s=\"text\" grow=\"a longer text\">\n<child>\n<inner depth=\"2\"/></child></b>");
+        EXPECT_EQ(Xml(*bag, "b", false),
+                  "<b s=\"text\" grow=\"a longer text\">\n<child>\n<inner depth=\"2\"/></child></b>");
         const VValueBag* copiedChild = bag->GetUniqueElement("child");
         EXPECT_NE(copiedChild, child.Get());
         EXPECT_NE(copiedChild->GetUniqueElement("inner"), grandchild.Get());

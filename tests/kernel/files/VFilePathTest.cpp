@@ -214,7 +214,8 @@ TEST(VFilePathTest, SubItemsAndRelativePaths)
     }
 
     using S = FilePathStyle;
-    struct Relative { const char* base; const char* relative; S style; bool relativeOnly; const char* result; Kind kind; };
+    struct Relative { const char* base; const char* relative; S style; bool relativeOnly; const char* result;
+                      Kind kind; };
     const Relative relatives[] = {
         {"/a/", "b/c", S::Native, false, "/a/b/c", Kind::File},
         {"/a/", "b/", S::Posix, true, "/a/b/", Kind::Folder},

@@ -35,7 +35,8 @@ TEST_F(VFileTest, ExistenceAndFilesNamedFromTheirFolder)
 
     // Named from a folder: the name is joined as a relative path of its style (the joins
     // themselves are VFilePath's cases).
-    VRefPtr<VFile> file = VRefPtr<VFile>::Adopt(new VFile(*FolderAt("/data/apps/"), "Client.app/../x.json", FilePathStyle::Posix));
+    VRefPtr<VFile> file =
+        VRefPtr<VFile>::Adopt(new VFile(*FolderAt("/data/apps/"), "Client.app/../x.json", FilePathStyle::Posix));
     EXPECT_EQ(to_string(file->GetPathRef().GetPath()), "/data/apps/x.json");
     VRefPtr<VFolder> parent = VRefPtr<VFolder>::Adopt(file->RetainParentFolder());
     ASSERT_TRUE(parent);

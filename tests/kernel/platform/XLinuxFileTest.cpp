@@ -183,35 +183,28 @@ TEST_F(XLinuxFileTest, OpenLocksWithoutWaiting)
 TEST_F(XLinuxFileTest, OpenOptions)
 {
     MakeTree(fTemp.Path(), {"file=content", "link->file", "folder/"});
-    using X = XLinuxFile;
-    // size: of the file after the open, -1 when not looked at.
-    struct Row { const char* name; int access; unsigned options; VError expected; off_t size; };
-    const Row rows[] = {
-        {"link", X::kAccessRead, 0, Posix(ELOOP), -1},
-        {"link", X::kAccessRead, X::kOptionFollowLink, VE_OK, -1},
-        {"new", X::kAccessReadWrite, 0, Posix(ENOENT), -1},
-        {"new", X::kAccessReadWrite, X::kOptionCreate, VE_OK, 0},
-        {"file", X::kAccessReadWrite, X::kOptionTruncate, VE_OK, 0},
-        {"folder", X::kAccessRead, 0, Posix(EISDIR), -1},
-        {"folder", X::kAccessReadWrite, 0, Posix(EISDIR), -1},
-        {"file", X::kAccessRead, X::kOptionResourceFork, Posix(EOPNOTSUPP), -1},
-        {"file", 3, 0, Posix(EINVAL), -1},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.name) + " access " + std::to_string(row.access) + " options "
-                     + std::to_string(row.options));
-        int fd = -1;
-        EXPECT_EQ(X::Open(P(row.name).c_str(), row.access, row.options, &fd), row.expected);
-        EXPECT_EQ(fd >= 0, row.expected == VE_OK);
-        if (fd >= 0) {
-            EXPECT_EQ(::fcntl(fd, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
-            EXPECT_EQ(X::Close(fd), VE_OK);
-        }
-        if (row.size >= 0) {
-            EXPECT_EQ(LinkStat(P(row.name)).st_size, row.size);
-        }
-    }
+    int fd = -1;
+
+    EXPECT_EQ(XLinuxFile::Open(P("link").c_str(), XLinuxFile::kAccessRead, 0, &fd), Posix(ELOOP));
+    ASSERT_EQ(XLinuxFile::Open(P("link").c_str(), XLinuxFile::kAccessRead, XLinuxFile::kOptionFollowLink, &fd), VE_OK);
+    EXPECT_EQ(::fcntl(fd, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
+    EXPECT_EQ(XLinuxFile::Close(fd), VE_OK);
+
+    EXPECT_EQ(XLinuxFile::Open(P("new").c_str(), XLinuxFile::kAccessReadWrite, 0, &fd), Posix(ENOENT));
+    ASSERT_EQ(XLinuxFile::Open(P("new").c_str(), XLinuxFile::kAccessReadWrite, XLinuxFile::kOptionCreate, &fd), VE_OK);
+    EXPECT_EQ(XLinuxFile::Close(fd), VE_OK);
     EXPECT_EQ(Mode(P("new")) & 0700, 0600u);
+
+    ASSERT_EQ(XLinuxFile::Open(P("file").c_str(), XLinuxFile::kAccessReadWrite, XLinuxFile::kOptionTruncate, &fd), VE_OK);
+    EXPECT_EQ(XLinuxFile::Close(fd), VE_OK);
+    EXPECT_EQ(LinkStat(P("file")).st_size, 0);
+
+    EXPECT_EQ(XLinuxFile::Open(P("folder").c_str(), XLinuxFile::kAccessRead, 0, &fd), Posix(EISDIR));
+    EXPECT_EQ(XLinuxFile::Open(P("folder").c_str(), XLinuxFile::kAccessReadWrite, 0, &fd), Posix(EISDIR));
+    EXPECT_EQ(XLinuxFile::Open(P("file").c_str(), XLinuxFile::kAccessRead, XLinuxFile::kOptionResourceFork, &fd),
+              Posix(EOPNOTSUPP));
+    EXPECT_EQ(XLinuxFile::Open(P("file").c_str(), 3, 0, &fd), Posix(EINVAL));
+    EXPECT_EQ(fd, -1);
 }
 
 } // namespace

@@ -26,11 +26,13 @@ TEST(XLinuxForcedDelete, RemovesAProtectedTreeButNoLinkTarget)
         auto body = [&] {
             // Locked-down folders and files, links pointing out of the tree.
             MakeTree(work, {"outside/", "outside/target.txt=x", "victim/", "victim/ro/", "victim/ro/deep/",
-                               "victim/closed/", "victim/ro/deep/file=x", "victim/closed/inside=x", "victim/plain=x",
-                               "victim/to-outside-file->" + work + "/outside/target.txt",
-                               "victim/ro/to-outside-folder->" + work + "/outside", "victim/dangling->nowhere"});
-            for (auto [path, mode] : {std::pair{"/ro/deep/file", 0400}, {"/closed/inside", 0000}, {"/plain", 0444},
-                                      {"/ro/deep", 0555}, {"/ro", 0555}, {"/closed", 0000}, {"", 0500}})
+                               "victim/closed/", "victim/ro/deep/file=x", "victim/closed/inside=x",
+                               "victim/plain=x", "victim/to-outside-file->" + work + "/outside/target.txt",
+                               "victim/ro/to-outside-folder->" + work + "/outside",
+                               "victim/dangling->nowhere"});
+            for (auto [path, mode] : {std::pair{"/ro/deep/file", 0400}, {"/closed/inside", 0000},
+                                      {"/plain", 0444}, {"/ro/deep", 0555}, {"/ro", 0555}, {"/closed", 0000},
+                                      {"", 0500}})
                 SetMode(victim + path, mode);
             if (XLinuxForcedDelete::Delete(victim + "/") != VE_OK)
                 return 1;
@@ -118,7 +120,8 @@ TEST(XLinuxForcedDelete, MountsBelowTheFolderAreNeverEntered)
         });
         if (result == kUnprivilegedUnavailable)
             GTEST_SKIP() << "cannot make a private mount namespace here";
-        EXPECT_EQ(result, 0) << "1: not EBUSY, 2: the mounted folder was emptied, " << kCheckFailedInChild << ": set-up";
+        EXPECT_EQ(result, 0) << "1: not EBUSY, 2: the mounted folder was emptied, " << kCheckFailedInChild
+                             << ": set-up";
         EXPECT_EQ(ReadFile(temp / "outside/keep"), "k");
     }
 }

@@ -31,8 +31,8 @@ TEST(XLinuxTrash, NamesEncodingAndHomeTrashPath)
     struct NameRow { const char* name; unsigned attempt; const char* expected; } names[] = {
         {"Client", 1, "Client"}, {"Client", 2, "Client.2"}, {"Client", 10, "Client.10"},
         {"Client_old0001.app", 1, "Client_old0001.app"}, {"Client_old0001.app", 2, "Client_old0001.2.app"},
-        {"archive.tar.gz", 3, "archive.tar.3.gz"}, {".hidden", 2, ".hidden.2"}, {".config.json", 2, ".config.2.json"},
-        {"trailing.", 2, "trailing..2"},
+        {"archive.tar.gz", 3, "archive.tar.3.gz"}, {".hidden", 2, ".hidden.2"},
+        {".config.json", 2, ".config.2.json"}, {"trailing.", 2, "trailing..2"},
     };
     for (const NameRow& row : names) {
         SCOPED_TRACE(std::string(row.name) + " #" + std::to_string(row.attempt));
@@ -82,9 +82,10 @@ TEST(XLinuxTrash, HomeTrashTakesClashingNamesEncodedPathsAndLinksAsLinks)
 
     const std::string trash = temp / "home/data/Trash";
     EXPECT_EQ(NamesIn(temp / "My Apps"), Names{});
-    EXPECT_EQ(TreeOf(trash), (Names{"files/", "files/Caf\xC3\xA9 50%.2.app/", "files/Caf\xC3\xA9 50%.2.app/second",
-                                 "files/Caf\xC3\xA9 50%.app/", "files/Caf\xC3\xA9 50%.app/first", "files/link", "info/",
-                                 "info/Caf\xC3\xA9 50%.2.app.trashinfo", "info/Caf\xC3\xA9 50%.app.trashinfo",
+    const std::string cafe = "Caf\xC3\xA9 50%";
+    EXPECT_EQ(TreeOf(trash), (Names{"files/", "files/" + cafe + ".2.app/", "files/" + cafe + ".2.app/second",
+                                 "files/" + cafe + ".app/", "files/" + cafe + ".app/first", "files/link", "info/",
+                                 "info/" + cafe + ".2.app.trashinfo", "info/" + cafe + ".app.trashinfo",
                                  "info/link.trashinfo"}));
     const std::string encoded = XLinuxTrash::EncodePath(real) + "/My%20Apps/Caf%C3%A9%2050%25.app";
     ExpectTrashInfo(trash + "/info/Caf\xC3\xA9 50%.app.trashinfo", encoded);
@@ -181,7 +182,8 @@ TEST(XLinuxTrash, VolumeTrashRecordsRelativePathsAndKeepsOrphans)
 
     ExpectTrashInfo(trash + "/info/Client_old0001.3.app.trashinfo", "Applications/Client_old0001.app");
     EXPECT_EQ(ReadFile(trash + "/files/Client_old0001.app"), "orphan");
-    EXPECT_EQ(NamesIn(trash + "/info"), (Names{"Client_old0001.2.app.trashinfo", "Client_old0001.3.app.trashinfo"}));
+    EXPECT_EQ(NamesIn(trash + "/info"),
+              (Names{"Client_old0001.2.app.trashinfo", "Client_old0001.3.app.trashinfo"}));
 }
 
 TEST(XLinuxTrash, TopDirectoryIsTheMountPoint)

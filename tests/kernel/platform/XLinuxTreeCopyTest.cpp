@@ -56,9 +56,9 @@ TEST(XLinuxTreeCopy, CopiesDataHolesModesTimesLinksHardLinksAndSpecialFiles)
     HardLink(src + "/a", src + "/sub/c");
     HardLink(temp / "outside.txt", src + "/d"); // linked from outside the tree
     struct Row { const char* path; unsigned mode; };
-    const Row modes[] = {{"/Contents/MacOS/app", 0755}, {"/Contents/Info.plist", 0640}, {"/empty", 0400}, {"/a", 0640},
-        {"/pipe", 0620}, {"/ro/inner/file", 0444}, {"/ro/inner", 0555}, {"/ro", 0555}, {"/Contents/MacOS", 0755},
-        {"/Contents", 0711}, {"/big.bin", 0604}, {"", 0750}};
+    const Row modes[] = {{"/Contents/MacOS/app", 0755}, {"/Contents/Info.plist", 0640}, {"/empty", 0400},
+        {"/a", 0640}, {"/pipe", 0620}, {"/ro/inner/file", 0444}, {"/ro/inner", 0555}, {"/ro", 0555},
+        {"/Contents/MacOS", 0755}, {"/Contents", 0711}, {"/big.bin", 0604}, {"", 0750}};
     for (const Row& row : modes)
         SetMode(src + row.path, row.mode);
     SetTimes(src + "/Contents/Info.plist", {1500000000, 111111111}, {1600000000, 123456789});
@@ -94,8 +94,9 @@ TEST(XLinuxTreeCopy, CopiesDataHolesModesTimesLinksHardLinksAndSpecialFiles)
 
     // Links are copied as links, never followed.
     struct LinkRow { const char* name; std::string target; };
-    const LinkRow links[] = {{"/Versions/Current", "A"}, {"/lib", "Versions/Current/lib"}, {"/dangling", "missing/nowhere"},
-        {"/to-outside-file", temp / "outside.txt"}, {"/to-outside-folder", "../outside-folder"}};
+    const LinkRow links[] = {{"/Versions/Current", "A"}, {"/lib", "Versions/Current/lib"},
+        {"/dangling", "missing/nowhere"}, {"/to-outside-file", temp / "outside.txt"},
+        {"/to-outside-folder", "../outside-folder"}};
     for (const LinkRow& row : links) {
         SCOPED_TRACE(row.name);
         EXPECT_TRUE(S_ISLNK(LinkStat(dst + row.name).st_mode));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "kernel/base/VRefPtr.h"
@@ -8,8 +9,8 @@
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/values/VValueBag.h"
 
-// Codes spelled from their signatures (not from the toolkit's constants), records and the codes
-// of a context, shared by the error tests.
+// Codes spelled from their signatures (not from the toolkit's constants), records, the codes of
+// a context and a bag's contents as one text, shared by the error tests.
 namespace nuvo::test {
 
 inline VError Nuvo(int32_t n) { return MakeVError(MakeOsType("nuvo"), n); }
@@ -24,6 +25,14 @@ inline Codes CodesOf(const VErrorContext* context)
     for (const VRefPtr<VErrorBase>& record : context->GetErrorStack())
         codes.push_back(record->GetError());
     return codes;
+}
+
+// The bag as an element named p, without line breaks inside: attributes in order, then elements.
+inline std::string Xml(const VValueBag& bag)
+{
+    VString out;
+    bag.DumpXML(out, VString("p"), false);
+    return to_string(out);
 }
 
 struct Parameter {

@@ -16,7 +16,6 @@
 
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/values/VValueBag.h"
-#include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {
 

@@ -16,6 +16,7 @@
 #include "kernel/files/VFile.h"
 #include "kernel/files/VFolder.h"
 #include "kernel/values/StPackedDictionaryKey.h"
+#include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {
 

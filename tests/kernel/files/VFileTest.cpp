@@ -8,13 +8,11 @@
 
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/base/VMemoryBuffer.h"
-#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/files/VFileDesc.h"
 #include "kernel/files/VFileError.h"
 #include "kernel/files/VFileStream.h"
 #include "tests/kernel/files/FileTestSupport.h"
-#include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {
 namespace {

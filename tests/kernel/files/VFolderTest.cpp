@@ -1,17 +1,13 @@
-#include "kernel/files/VFolder.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <functional>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "kernel/base/VErrorCodes.h"
-#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/files/FileIteratorOptions.h"
 #include "kernel/files/IFileAttributeAccessor.h"
@@ -20,7 +16,6 @@
 #include "kernel/files/VFolderIterator.h"
 #include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StEnvVar.h"
-#include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {
 namespace {

@@ -9,7 +9,6 @@
 
 #include "tests/kernel/files/FileTestSupport.h"
 #include "tests/support/StEnvVar.h"
-#include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {
 namespace {

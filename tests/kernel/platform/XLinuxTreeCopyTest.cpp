@@ -12,7 +12,6 @@
 
 #include "kernel/platform/XLinuxFolder.h"
 #include "tests/kernel/files/FileTestSupport.h"
-#include "tests/support/StTempFolder.h"
 
 namespace nuvo::test {
 namespace {

@@ -127,15 +127,6 @@ TEST(VNumberValues, NullTravelsThroughFromValueAndClearEndsIt)
 {
     VReal nullReal(7.5);
     nullReal.SetNull(true);
-    VString text("untouched");
-    text.FromValue(nullReal);
-    EXPECT_TRUE(text.IsNull());
-    EXPECT_TRUE(text.IsEmpty());
-    text.FromValue(VLong8(-12));
-    EXPECT_FALSE(text.IsNull());
-    text.FromValue(text);  // itself: unchanged
-    EXPECT_EQ(to_string(text), "-12");
-
     for (ValueKind kind : {ValueKind::Boolean, ValueKind::Byte, ValueKind::Word, ValueKind::Long, ValueKind::Long8,
                            ValueKind::Real, ValueKind::String}) {
         SCOPED_TRACE(int(kind));
@@ -145,11 +136,18 @@ TEST(VNumberValues, NullTravelsThroughFromValueAndClearEndsIt)
         EXPECT_TRUE(value->IsNull());
         EXPECT_EQ(value->GetLong(), 0);
         EXPECT_EQ(TextOf(*value), "");
+        value->FromValue(VLong8(1));
+        EXPECT_FALSE(value->IsNull()) << "a value that is not null ends it";
+        EXPECT_EQ(value->GetLong(), 1);
+        value->FromValue(nullReal);
         value->Clear();
         EXPECT_FALSE(value->IsNull());
         std::unique_ptr<VValueSingle> clone(value->Clone());
         EXPECT_EQ(clone->GetValueKind(), kind);
     }
+    VString text("-12");
+    text.FromValue(text); // itself: unchanged
+    EXPECT_EQ(to_string(text), "-12");
 }
 
 TEST(VNumberValues, TextFormsForXmlAndJson)

@@ -142,15 +142,14 @@ TEST(VStringCapacity, ProgressiveResizeTable)
 {
     struct Row { const char* name; int32_t requested; int32_t current; int32_t capacity; };
     const Row rows[] = {
-        {"grow 100 to 101", 101, 100, 128}, {"build 100 from empty", 100, 0, 104}, {"tiny", 0, 0, 8},
-        {"five", 5, 3, 8}, {"six from empty", 6, 0, 16},
-        {"six from five: extra below 3", 6, 5, 16},
-        {"same length", 7, 7, 16}, {"thousand from 999", 1000, 999, 1208},
-        {"shrink 800 from 1000", 800, 1000, 968},
-        {"extra capped at 0xA00000", 100000000, 1, 110485768},
+        {"grow 100 to 101", 101, 100, 128},          {"build 100 from empty", 100, 0, 104},
+        {"tiny", 0, 0, 8},                           {"five", 5, 3, 8},
+        {"six from empty", 6, 0, 16},                {"six from five: extra below 3", 6, 5, 16},
+        {"same length", 7, 7, 16},                   {"thousand from 999", 1000, 999, 1208},
+        {"shrink 800 from 1000", 800, 1000, 968},    {"extra capped at 0xA00000", 100000000, 1, 110485768},
         {"near the limit: n + 3", 0x7FFFFFF9, 1, 0x7FFFFFFC},
-        {"at the limit: overflow", 0x7FFFFFFD, 1, 0},
-        {"largest: overflow", INT32_MAX, 0, 0}, {"negative", -1, 0, 0},
+        {"at the limit: overflow", 0x7FFFFFFD, 1, 0}, {"largest: overflow", INT32_MAX, 0, 0},
+        {"negative", -1, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

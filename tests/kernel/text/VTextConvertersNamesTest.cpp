@@ -11,13 +11,6 @@ using namespace nuvo;
 
 namespace {
 
-std::string Utf8(const VString& text)
-{
-    return to_string(text);
-}
-
-CharSet SetOf(int value) { return CharSet(value); }
-
 TEST(CharSetNames, NameLookupsIgnoreCaseAndTakeTheFirstRow)
 {
     struct Row { const char* name; int set; int mib; } rows[] = {
@@ -36,7 +29,7 @@ TEST(CharSetNames, NameLookupsIgnoreCaseAndTakeTheFirstRow)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         VString name(row.name);
-        EXPECT_EQ(VTextConverters::GetCharSetFromName(name), SetOf(row.set));
+        EXPECT_EQ(VTextConverters::GetCharSetFromName(name), CharSet(row.set));
         EXPECT_EQ(VTextConverters::GetMIBEnumFromName(name), row.mib);
     }
 }
@@ -64,9 +57,9 @@ TEST(CharSetNames, CanonicalNameAndMIBOfEachSet)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.set);
         VString name("placeholder");
-        EXPECT_EQ(VTextConverters::GetNameFromCharSet(SetOf(row.set), name), row.name[0] != 0);
-        EXPECT_EQ(Utf8(name), row.name);
-        EXPECT_EQ(VTextConverters::GetMIBEnumFromCharSet(SetOf(row.set)), row.mib);
+        EXPECT_EQ(VTextConverters::GetNameFromCharSet(CharSet(row.set), name), row.name[0] != 0);
+        EXPECT_EQ(to_string(name), row.name);
+        EXPECT_EQ(VTextConverters::GetMIBEnumFromCharSet(CharSet(row.set)), row.mib);
     }
 }
 
@@ -79,10 +72,10 @@ TEST(CharSetNames, MIBLookupsTakeTheFirstRow)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.mib);
-        EXPECT_EQ(VTextConverters::GetCharSetFromMIBEnum(row.mib), SetOf(row.set));
+        EXPECT_EQ(VTextConverters::GetCharSetFromMIBEnum(row.mib), CharSet(row.set));
         VString name("placeholder");
         EXPECT_EQ(VTextConverters::GetNameFromMIBEnum(row.mib, name), row.name[0] != 0);
-        EXPECT_EQ(Utf8(name), row.name);
+        EXPECT_EQ(to_string(name), row.name);
     }
 }
 
@@ -99,18 +92,18 @@ TEST(CharSetNames, EnumerationListsEveryRowInOrder)
     const int topSets[] = {4, 3, 4, 4, 3, 4, 4, 3, 4, 4, 3, 4, 2, 2, 1, 7};
     for (size_t i = 0; i < std::size(top); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(Utf8(names[i]), top[i]);
-        EXPECT_EQ(sets[i], SetOf(topSets[i]));
+        EXPECT_EQ(to_string(names[i]), top[i]);
+        EXPECT_EQ(sets[i], CharSet(topSets[i]));
     }
-    EXPECT_EQ(Utf8(names[161]), "windows-936");
+    EXPECT_EQ(to_string(names[161]), "windows-936");
     EXPECT_EQ(sets[161], CharSet::GBK);
 
     // Every name is found again, at its own row or at an earlier row with the same spelling.
     std::set<std::string> seen;
     for (size_t i = 0; i < names.size(); ++i) {
-        SCOPED_TRACE(Utf8(names[i]));
+        SCOPED_TRACE(to_string(names[i]));
         CharSet found = VTextConverters::GetCharSetFromName(names[i]);
-        if (seen.insert(Utf8(names[i])).second) {
+        if (seen.insert(to_string(names[i])).second) {
             EXPECT_EQ(found, sets[i]);
         }
     }
@@ -129,7 +122,7 @@ TEST(CharSetNames, WebEnumerationHoldsThePreferredNames)
     ASSERT_EQ(names.size(), std::size(expected));
     ASSERT_EQ(sets.size(), std::size(expected));
     for (size_t i = 0; i < names.size(); ++i)
-        EXPECT_EQ(Utf8(names[i]), expected[i]);
+        EXPECT_EQ(to_string(names[i]), expected[i]);
     EXPECT_EQ(sets[0], CharSet::UTF8);
     EXPECT_EQ(sets[3], CharSet::ShiftJIS);
     EXPECT_EQ(sets[20], CharSet::GBK);
@@ -157,7 +150,7 @@ TEST(ByteOrderMarks, ParseBOMTestsUTF8ThenUTF32ThenUTF16)
         CharSet set = CharSet::MacRoman;
         EXPECT_EQ(VTextConverters::ParseBOM(row.bytes.data(), row.bytes.size(), &size, &set), row.found);
         EXPECT_EQ(size, row.size);
-        EXPECT_EQ(set, SetOf(row.set));
+        EXPECT_EQ(set, CharSet(row.set));
     }
 }
 
@@ -170,7 +163,7 @@ TEST(ByteOrderMarks, MarkOfEachSet)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.set);
         size_t size = 99;
-        const uint8_t* bom = static_cast<const uint8_t*>(VTextConverters::GetBOMForCharSet(SetOf(row.set), &size));
+        const uint8_t* bom = static_cast<const uint8_t*>(VTextConverters::GetBOMForCharSet(CharSet(row.set), &size));
         ASSERT_EQ(size, row.bytes.size());
         EXPECT_EQ(bom == nullptr, row.bytes.empty());
         if (bom != nullptr) {

@@ -105,6 +105,7 @@ TEST(VStringBlocks, FromBlockAppendBlockAndConstructors)
         {"constructor", [](VString& s) { s = VString("\x80\xE9\x41", 3, CharSet::Windows1252); },
          u"\u20AC\u00E9A"},
         {"FromBlock", [](VString& s) { s.FromBlock("\x80\xE9\x41", 2, CharSet::ISO8859_1); }, u"\u0080\u00E9"},
+        {"FromBlock UTF-16", [](VString& s) { s.FromBlock("\x41\x00", 2, CharSet::UTF16); }, u"A"},
         {"AppendBlock", [](VString& s) { s.AppendBlock("\xC3\xA9!", 3, CharSet::UTF8); }, u"old\u00E9!"},
         {"AppendBlock UTF-16", [](VString& s) { s.AppendBlock("\x00\x41", 2, CharSet::UTF16_BigEndian); },
          u"oldA"},

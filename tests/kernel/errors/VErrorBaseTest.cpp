@@ -208,7 +208,7 @@ TEST(VErrorBase, CopyAndBagFormTakeTheirOwnParameters)
     EXPECT_NE(loaded->GetBag(), partial.GetElements(ErrorBagKeys::parameters)->GetNth(1));
 }
 
-TEST(VErrorBase, EncodedNativeErrorToVError)
+TEST(VErrorBase, NativeCodesMapToToolkitCodes)
 {
     const VError fallback = Updater(99);
     struct Row { VError encoded; VError expected; } rows[] = {
@@ -221,17 +221,14 @@ TEST(VErrorBase, EncodedNativeErrorToVError)
         SCOPED_TRACE(testing::Message() << std::hex << row.encoded);
         EXPECT_EQ(VErrorBase::EncodedNativeErrorToVError(row.encoded, fallback), row.expected);
     }
-}
-
-TEST(VErrorBase, MapCarbonErrorToVError)
-{
-    struct Row { int32_t status; VError expected; } rows[] = {
+    // A Carbon status: the map's code when it has one, else the status under CARB.
+    struct CarbonRow { int32_t status; VError expected; } carbonRows[] = {
         {0, 0},          {-108, Nuvo(100)}, {-39, Nuvo(200)},  {-34, Nuvo(658)},
         {-43, Nuvo(600)}, {-120, Nuvo(650)}, {-45, Nuvo(5)},    {-46, Nuvo(5)},
         {-192, Nuvo(401)}, {-37, Nuvo(614)}, {-54, Nuvo(5)},    {-128, Nuvo(6)},
         {-50, 0x43415242FFFFFFCEull}, {2, Carbon(2)}, {INT32_MIN, Carbon(INT32_MIN)},
     };
-    for (const Row& row : rows) {
+    for (const CarbonRow& row : carbonRows) {
         SCOPED_TRACE(row.status);
         EXPECT_EQ(VErrorBase::MAC_MapCarbonErrorToVError(row.status), row.expected);
     }

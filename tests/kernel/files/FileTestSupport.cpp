@@ -168,9 +168,10 @@ static int RunInChild(const std::function<bool()>& prepare, const std::function<
     if (pid < 0)
         return -1;
     if (pid == 0) {
-        const bool failedBefore = ::testing::Test::HasFailure();
+        const ::testing::TestResult* record = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+        const int partsBefore = record->total_part_count();
         const int result = prepare() ? body() : kUnprivilegedUnavailable;
-        ::_exit(!failedBefore && ::testing::Test::HasFailure() ? kCheckFailedInChild : result);
+        ::_exit(record->total_part_count() != partsBefore ? kCheckFailedInChild : result);
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -16,11 +16,9 @@ namespace {
 
 TEST(XLinuxFolder, ExclusiveRenameNeverReplacesAndLeavesNoPlaceholder)
 {
-    using RenameFunction = VError (*)(const std::string&, const std::string&);
-    struct Way {
-        const char* name;
-        RenameFunction rename;
-    } ways[] = {{"renameat2", &XLinuxFolder::RenameExclusive}, {"placeholder", &XLinuxFolder::RenameWithPlaceholder}};
+    struct Way { const char* name; VError (*rename)(const std::string&, const std::string&); };
+    const Way ways[] = {{"renameat2", &XLinuxFolder::RenameExclusive},
+                        {"placeholder", &XLinuxFolder::RenameWithPlaceholder}};
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
         StTempFolder temp;
@@ -32,7 +30,7 @@ TEST(XLinuxFolder, ExclusiveRenameNeverReplacesAndLeavesNoPlaceholder)
         // A missing source fails and leaves no placeholder behind.
         EXPECT_EQ(way.rename(temp / "Missing.app/", temp / "New.app/"), MakePosixError(ENOENT));
         EXPECT_EQ(TreeOf(temp.Path()), (std::set<std::string>{"Client.app/", "Client.app/marker", "Empty.app/",
-                                           "Taken.app/", "Taken.app/other", "dangling", "file"}));
+                                                               "Taken.app/", "Taken.app/other", "dangling", "file"}));
 
         EXPECT_EQ(way.rename(temp / "Client.app/", temp / "Client_old0001.app/"), VE_OK);
 
@@ -79,8 +77,7 @@ TEST(XLinuxFolderIterator, OptionsChooseKindsInvisiblesAndLinkResolution)
     StTempFolder temp;
     const std::string root = temp / "root";
     MakeTree(root, {"a.txt=a", ".hidden=h", "sub/", ".hdir/", "link-file->a.txt", "link-dir->sub",
-                       "link-hidden->.hidden", "dangling->gone"});
-    ASSERT_EQ(::mkfifo((root + "/fifo").c_str(), 0600), 0);
+                       "link-hidden->.hidden", "dangling->gone", "fifo|"});
 
     // names: folders with a trailing '/'.
     struct Row { unsigned options; std::set<std::string> names; size_t count; } rows[] = {

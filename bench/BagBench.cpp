@@ -9,6 +9,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchmarkRecorder.h"
+
 #include "kernel/text/VString.h"
 #include "kernel/values/VLong.h"
 #include "kernel/values/VValueBag.h"
@@ -126,32 +128,14 @@ void BM_Map_Lookup(benchmark::State& state)
 }
 BENCHMARK(BM_Map_Lookup)->Arg(4)->Arg(40);
 
-// Keeps the console output and remembers each run's CPU time (less disturbed than wall time on a
-// shared machine) for the ratios printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration)
-                fNanoseconds[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatio(const char* label, const std::string& bag, const std::string& map) const
-    {
-        auto b = fNanoseconds.find(bag);
-        auto m = fNanoseconds.find(map);
-        if (b == fNanoseconds.end() || m == fNanoseconds.end() || m->second <= 0)
-            return;
-        std::printf("%-34s bag %9.1f ns   map %9.1f ns   bag/map %5.2f\n", label, b->second, m->second,
-                    b->second / m->second);
-    }
-
-private:
-    std::map<std::string, double> fNanoseconds;
-};
+void PrintRatio(const nuvo::bench::BenchmarkRecorder& recorder, const char* label, const std::string& bag,
+                const std::string& map)
+{
+    const double b = recorder.CpuNanoseconds(bag);
+    const double m = recorder.CpuNanoseconds(map);
+    if (b > 0 && m > 0)
+        std::printf("%-34s bag %9.1f ns   map %9.1f ns   bag/map %5.2f\n", label, b, m, b / m);
+}
 
 } // namespace
 
@@ -160,14 +144,14 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    RatioReporter reporter;
+    nuvo::bench::BenchmarkRecorder reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n");
-    reporter.PrintRatio("log line round trip (3 attributes)", "BM_Bag_LogLineRoundTrip", "BM_Map_LogLineRoundTrip");
-    reporter.PrintRatio("look-up, 4 attributes", "BM_Bag_Lookup/4", "BM_Map_Lookup/4");
-    reporter.PrintRatio("look-up, 40 attributes", "BM_Bag_Lookup/40", "BM_Map_Lookup/40");
-    reporter.PrintRatio("look-up and read, 4 attributes", "BM_Bag_LookupInto/4", "BM_Map_Lookup/4");
-    reporter.PrintRatio("look-up and read, 40 attributes", "BM_Bag_LookupInto/40", "BM_Map_Lookup/40");
+    PrintRatio(reporter, "log line round trip (3 attributes)", "BM_Bag_LogLineRoundTrip", "BM_Map_LogLineRoundTrip");
+    PrintRatio(reporter, "look-up, 4 attributes", "BM_Bag_Lookup/4", "BM_Map_Lookup/4");
+    PrintRatio(reporter, "look-up, 40 attributes", "BM_Bag_Lookup/40", "BM_Map_Lookup/40");
+    PrintRatio(reporter, "look-up and read, 4 attributes", "BM_Bag_LookupInto/4", "BM_Map_Lookup/4");
+    PrintRatio(reporter, "look-up and read, 40 attributes", "BM_Bag_LookupInto/40", "BM_Map_Lookup/40");
     benchmark::Shutdown();
     return 0;
 }

@@ -3,6 +3,8 @@
 // for every corpus and direction (above 1: we are faster).
 
 #include <benchmark/benchmark.h>
+
+#include "bench/BenchmarkRecorder.h"
 #include <iconv.h>
 #include <unicode/ucnv.h>
 
@@ -213,46 +215,21 @@ void CheckAgreement()
     encoder->Release();
 }
 
-// Keeps every benchmark's bytes per second for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            auto it = run.counters.find("bytes_per_second");
-            if (it == run.counters.end())
-                continue;
-            // Plain runs, or the median when repetitions are asked for.
-            if (run.run_type == Run::RT_Iteration && fRates.count(run.run_name.str()) == 0)
-                fRates[run.run_name.str()] = it->second.value;
-            else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                fRates[run.run_name.str()] = it->second.value;
+void PrintRatios(const nuvo::bench::BenchmarkRecorder& recorder)
+{
+    auto rate = [&](const std::string& name) { return recorder.Counter(name, "bytes_per_second"); };
+    std::printf("\nthroughput ratio ours / ICU (above 1: ours faster), and ours / iconv\n");
+    for (const Corpus& corpus : Corpora()) {
+        for (const char* direction : {"decode_utf8", "encode_utf8"}) {
+            std::string base = std::string(direction) + "/" + corpus.name + "/";
+            double ours = rate(base + "ours"), icu = rate(base + "icu"), iconv = rate(base + "iconv");
+            if (ours > 0 && icu > 0 && iconv > 0)
+                std::printf("  %-26s ours %8.1f MB/s  icu %8.1f MB/s  iconv %8.1f MB/s  ours/icu %5.2f  ours/iconv %5.2f\n",
+                            (base.substr(0, base.size() - 1)).c_str(), ours / 1e6, icu / 1e6, iconv / 1e6,
+                            ours / icu, ours / iconv);
         }
     }
-    void PrintRatios() const
-    {
-        std::printf("\nthroughput ratio ours / ICU (above 1: ours faster), and ours / iconv\n");
-        for (const Corpus& corpus : Corpora()) {
-            for (const char* direction : {"decode_utf8", "encode_utf8"}) {
-                std::string base = std::string(direction) + "/" + corpus.name + "/";
-                double ours = Rate(base + "ours"), icu = Rate(base + "icu"), iconv = Rate(base + "iconv");
-                if (ours > 0 && icu > 0 && iconv > 0)
-                    std::printf("  %-26s ours %8.1f MB/s  icu %8.1f MB/s  iconv %8.1f MB/s  ours/icu %5.2f  ours/iconv %5.2f\n",
-                                (base.substr(0, base.size() - 1)).c_str(), ours / 1e6, icu / 1e6, iconv / 1e6,
-                                ours / icu, ours / iconv);
-            }
-        }
-    }
-
-private:
-    double Rate(const std::string& name) const
-    {
-        auto it = fRates.find(name);
-        return it != fRates.end() ? it->second : 0;
-    }
-    std::map<std::string, double> fRates;
-};
+}
 
 } // namespace
 
@@ -270,9 +247,9 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark((encode + "iconv").c_str(), EncodeIconv, &corpus);
     }
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    nuvo::bench::BenchmarkRecorder reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios();
+    PrintRatios(reporter);
     benchmark::Shutdown();
     return 0;
 }

@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchmarkRecorder.h"
+
 #include <cstdio>
 #include <map>
 #include <string>
@@ -160,31 +162,14 @@ BENCHMARK(BM_EqualAscii_ICU);
 BENCHMARK(BM_EqualAccented_VString);
 BENCHMARK(BM_EqualAccented_ICU);
 
-// Keeps each benchmark's CPU time per iteration for the ratios printed at the end (CPU time, as
-// the machine may be shared while the benchmarks run).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                fTimes[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatio(const char* label, const std::string& numerator, const std::string& denominator) const
-    {
-        const auto n = fTimes.find(numerator);
-        const auto d = fTimes.find(denominator);
-        if (n == fTimes.end() || d == fTimes.end() || n->second <= 0 || d->second <= 0)
-            return; // filtered out
-        std::printf("ratio %s = %.2f\n", label, n->second / d->second);
-    }
-
-private:
-    std::map<std::string, double> fTimes;
-};
+void PrintRatio(const nuvo::bench::BenchmarkRecorder& recorder, const char* label, const std::string& numerator,
+                const std::string& denominator)
+{
+    const double n = recorder.CpuNanoseconds(numerator);
+    const double d = recorder.CpuNanoseconds(denominator);
+    if (n > 0 && d > 0) // both ran (not filtered out)
+        std::printf("ratio %s = %.2f\n", label, n / d);
+}
 
 } // namespace
 
@@ -193,16 +178,16 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    RatioReporter reporter;
+    nuvo::bench::BenchmarkRecorder reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\nlanguage: \"%s\", ASCII shortcut: %s\n", nuvo::VCollator::GetDefault().GetLanguage().c_str(),
                 nuvo::VCollator::GetDefault().HasAsciiShortcut() ? "yes" : "no");
-    reporter.PrintRatio("VString/u16string append unit (target <= 1.5)", "BM_AppendUnit_VString",
+    PrintRatio(reporter, "VString/u16string append unit (target <= 1.5)", "BM_AppendUnit_VString",
                         "BM_AppendUnit_u16string");
-    reporter.PrintRatio("VString/u16string append 64 units (target <= 1.5)", "BM_AppendPiece_VString",
+    PrintRatio(reporter, "VString/u16string append 64 units (target <= 1.5)", "BM_AppendPiece_VString",
                         "BM_AppendPiece_u16string");
-    reporter.PrintRatio("ICU/VString equal ASCII keys (target >= 5)", "BM_EqualAscii_ICU", "BM_EqualAscii_VString");
-    reporter.PrintRatio("ICU/VString equal accented (overhead, ~1)", "BM_EqualAccented_ICU",
+    PrintRatio(reporter, "ICU/VString equal ASCII keys (target >= 5)", "BM_EqualAscii_ICU", "BM_EqualAscii_VString");
+    PrintRatio(reporter, "ICU/VString equal accented (overhead, ~1)", "BM_EqualAccented_ICU",
                         "BM_EqualAccented_VString");
     benchmark::Shutdown();
     return 0;

@@ -1,13 +1,18 @@
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 
 #include "kernel/files/FilePathStyle.h"
+#include "kernel/logging/EMessageLevel.h"
 #include "kernel/files/VFilePath.h"
 #include "kernel/process/VProcessIPC.h"
 
 namespace nuvo {
 
+class VErrorContext;
+class VFolder;
+class VJSONObject;
 class VLog4jMsgFileLogger;
 class VLocalizationManager;
 
@@ -35,9 +40,23 @@ protected:
     void DoQuit() override;
     int DoParseCommandLine(VCommandLineParser& parser) override;
 
+    // Log lines of the run (component 'QZUP'), handed to the process logger; VPrintf formats.
+    void Log(EMessageLevel level, const char* format, va_list args);
+    void LogInfo(const char* format, ...);
+    void LogError(const char* format, ...);
+    void DumpErrorStack(VErrorContext* context, bool newestFirst);
+
 private:
+    // The stages live in one source file each: VUpdateEngine.cpp (run sequence),
+    // VUpdateEngineCommandLine.cpp, VUpdateEngineLog.cpp, VUpdateEngineCustomization.cpp,
+    // VUpdateEngineWait.cpp, VUpdateEngineSwap.cpp, VUpdateEngineRestart.cpp.
     void _ApplyUpdate();
+
+    bool _InitLog();
+    void _DeInitLog();
     bool _InitLocalizationManager();
+
+    bool _FinishClientCustomization();
 
     VFilePath fLogFolder;
     VFilePath fClientInfoFile;

@@ -55,6 +55,11 @@ private:
     bool _InitLog();
     void _DeInitLog();
     bool _InitLocalizationManager();
+    // The failure notification's pointer to the log file: appends "\r\n" and the localized
+    // text naming the log file to message when there is a log file logger.
+    void _AppendLogFileReference(VString& message) const;
+    // Opens the log file with the desktop's default application (the notification's Yes).
+    void _OpenLogFile() const;
 
     bool _FinishClientCustomization();
 

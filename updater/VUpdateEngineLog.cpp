@@ -87,4 +87,14 @@ bool VUpdateEngine::_InitLocalizationManager()
     return true;
 }
 
+void VUpdateEngine::_AppendLogFileReference(VString& /*message*/) const
+{
+    // There is no log file logger yet, so there is no file to point to.
+}
+
+void VUpdateEngine::_OpenLogFile() const
+{
+    // There is no log file logger yet, so there is no file to open.
+}
+
 } // namespace nuvo

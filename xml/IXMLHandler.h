@@ -2,12 +2,12 @@
 
 #include "kernel/base/IRefCountable.h"
 #include "kernel/base/VRefPtr.h"
+#include "kernel/files/VFolder.h"
 #include "kernel/text/VString.h"
 
 namespace nuvo {
 
 class VFile;
-class VFolder;
 
 // Receives one element of a document read by VXMLParser. The parser keeps one reference per
 // open element: StartElement returns the handler of a child element with a reference for the

@@ -7,11 +7,12 @@ namespace nuvo {
 
 class VValueBag;
 
-// Reads XML into a bag: each child element becomes a new bag added under the element's name to
-// the bag of its parent, attributes become attributes of the element's bag, and text is
-// appended to its character data ("<>"). The handler given the root element fills the bag it
-// was built with (retained). Character data that is only white space between child elements
-// is dropped, so an indented file reads back as the bag it was written from.
+// Reads XML into a bag. The handler's bag (retained) stands for one element: each child element
+// becomes a new bag added under the child's name to it, the element's attributes become its
+// attributes and the element's text its character data ("<>"). Given to the parser as the root
+// handler, the handler's bag stands for the document, so the root element becomes its one
+// child. A run of text that is only white space next to a child element is dropped, so an
+// indented file reads back as the bag it was written from.
 class VXMLBagHandler : public VObject, public IXMLHandler {
 public:
     explicit VXMLBagHandler(VValueBag* bag);
@@ -25,6 +26,8 @@ protected:
     ~VXMLBagHandler() override;
 
 private:
+    void _FlushText(bool dropSpaceOnly);
+
     VValueBag* fBag;
     VString fText;
 };

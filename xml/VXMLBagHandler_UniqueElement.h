@@ -8,9 +8,9 @@ namespace nuvo {
 
 class VValueBag;
 
-// The root handler for a document whose root element must be elementName: that element is read
-// into the bag (see VXMLBagHandler); any other root element is skipped and leaves the bag
-// empty (WasFound() false).
+// The root handler for a document whose root element must be elementName (any name when it is
+// empty): that element is read into the bag itself (see VXMLBagHandler); any other root
+// element is skipped and leaves the bag empty (WasFound() false).
 class VXMLBagHandler_UniqueElement : public VObject, public IXMLHandler {
 public:
     VXMLBagHandler_UniqueElement(VValueBag* bag, const VString& elementName);

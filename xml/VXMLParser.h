@@ -4,6 +4,7 @@
 
 #include "kernel/base/VObject.h"
 #include "kernel/base/VRefPtr.h"
+#include "kernel/files/VFolder.h"
 #include "kernel/text/VString.h"
 
 namespace nuvo {
@@ -11,7 +12,6 @@ namespace nuvo {
 class IFile;
 class IXMLHandler;
 class VFile;
-class VFolder;
 
 // Option bits of VXMLParser::Parse.
 namespace XMLParserOptions {

@@ -57,6 +57,9 @@ public:
     // the next character). Works on UTF-8 bytes, which the separators cannot occur inside.
     static std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
+    // The first PATH entry holding a regular file of that name (empty entries skipped).
+    static bool FindOnPath(const std::string& name, const char* path, std::string& found);
+
     // Starts binary (searched on PATH unless it holds a '/') with args (args[0] included) in a
     // new session, standard streams on /dev/null, working folder "/", and returns once exec
     // succeeded. On failure returns -1 with the errno of the failed step in savedErrno.

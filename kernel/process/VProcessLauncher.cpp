@@ -64,7 +64,8 @@ int VProcessLauncher::ExecuteCommandLine(const VString& commandLine, int options
         for (;;) {
             long outRead = ReadInto(stdoutBuffer, &VProcessLauncher::ReadFromChild, *launcher);
             long errRead = ReadInto(stderrBuffer, &VProcessLauncher::ReadErrorFromChild, *launcher);
-            if (outRead < 0 && errRead != 0)
+            // Both read to their end, so that nothing the child wrote last is lost.
+            if (outRead < 0 && errRead < 0)
                 break;
             // Both quiet: sleep in poll rather than spin until one of them speaks or ends.
             if (outRead <= 0 && errRead <= 0)

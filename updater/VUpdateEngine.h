@@ -34,6 +34,16 @@ public:
     const VFilePath& GetOutdatedApplication() const { return fOutdatedApplication; }
     const VFilePath& GetUpToDateApplication() const { return fUpToDateApplication; }
     const VFilePath& GetInstallPath() const { return fInstallPath; }
+    const VFilePath& GetLogFolder() const { return fLogFolder; }
+    const VFilePath& GetClientInfoFile() const { return fClientInfoFile; }
+    const VFilePath& GetRestartParamsFile() const { return fRestartParamsFile; }
+    int32_t GetCallerPid() const { return fCallerPid; }
+    bool IsReportingProgressToCaller() const { return fReportProgressToCaller; }
+    bool IsSilent() const { return fSilent; }
+    bool IsRestartingHeadless() const { return fRestartHeadless; }
+
+    // The "OPTIONS" section of the manual page, from the same declarations as the command line.
+    static void ExportOptionsAsManPage(VString& out);
 
 protected:
     void DoRun() override;

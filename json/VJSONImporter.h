@@ -85,7 +85,8 @@ private:
     VError _ThrowToken(VError code, const char* token);
     VError _ThrowTooDeep();
     VError _ThrowErrorMalformed();
-    void _RecordLine(const VString& path, int32_t tokenStart);
+    void _RecordLine(const VString& path);
+    VString _FirstCharAtLastToken() const;
 
     VString fText;
     unsigned int fOptions;
@@ -98,6 +99,10 @@ private:
     VRefPtr<VJSONObject> fPathsLines;
     int32_t fLine = 1;
     int32_t fLineStart = 0;
+    // Where the last token's first character is, and its line (for option 8).
+    int32_t fTokenStart = 0;
+    int32_t fTokenLine = 1;
+    int32_t fTokenLineStart = 0;
     // The characters of the last value token; reused so that tokens cost no allocation.
     std::vector<UniChar> fToken;
 };

@@ -62,7 +62,9 @@ private:
     VError _Array(const VJSONArray* array, std::u16string& out);
     void _AppendString(const VString& text, std::u16string& out) const;
     void _AppendDate(uint32_t packed, std::u16string& out) const;
-    VError _Truncate(size_t memberStart, std::u16string& out, bool& cut);
+    bool _Truncate(size_t memberLength);
+    void _Close(UniChar closing, bool cut, std::u16string& out);
+    VError _ThrowTooDeep();
 
     void* fLanguageContext = nullptr;
     unsigned int fOptions;

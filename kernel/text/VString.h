@@ -232,6 +232,10 @@ int32_t ComputeProgressiveResize(int32_t requestedLength, int32_t currentLength)
 
 VString operator+(const VString& a, const VString& b);
 
+// The escaped JSON form of length units of text appended to out (VString::GetJSONString's
+// rules for options 0x1, 0x10 and 0x400), for writers that build their text in one buffer.
+void AppendJSONEscapedText(const UniChar* text, int32_t length, unsigned int options, std::u16string& out);
+
 // Free number-text helpers.
 VString ToString(int value);
 VString ToString(long long value);

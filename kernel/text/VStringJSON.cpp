@@ -25,50 +25,54 @@ int HexValue(UniChar c)
 
 } // namespace
 
-VError VString::GetJSONString(VString& out, unsigned int options) const
+void AppendJSONEscapedText(const UniChar* text, int32_t length, unsigned int options, std::u16string& out)
 {
     const bool quoted = (options & 0x1) != 0;
+    if (quoted)
+        out.push_back(u'"');
     if (options & 0x10) {
-        VString copy(*this);
-        out.Clear();
-        if (quoted)
-            out.AppendUniChar(u'"');
-        out.AppendString(copy);
-        if (quoted)
-            out.AppendUniChar(u'"');
-        return VE_OK;
+        out.append(text, size_t(length));
+    } else {
+        const bool escapeAmpersand = (options & 0x400) != 0;
+        int32_t run = 0;
+        for (int32_t i = 0; i < length; ++i) {
+            UniChar c = text[i];
+            const bool special = c < 0x20 || c == u'"' || c == u'\\' || c == 0x7F
+                || (escapeAmpersand && (c == u'&' || c == u'\''));
+            if (!special)
+                continue;
+            out.append(text + run, size_t(i - run));
+            run = i + 1;
+            switch (c) {
+            case 0x08: out.append(u"\\b"); break;
+            case 0x09: out.append(u"\\t"); break;
+            case 0x0A: out.append(u"\\n"); break;
+            case 0x0C: out.append(u"\\f"); break;
+            case 0x0D: out.append(u"\\r"); break;
+            case u'"': out.append(u"\\\""); break;
+            case u'\\': out.append(u"\\\\"); break;
+            default:
+                out.append(u"\\u00");
+                out.push_back(UniChar(kHexDigits[c >> 4]));
+                out.push_back(UniChar(kHexDigits[c & 0xF]));
+                break;
+            }
+        }
+        out.append(text + run, size_t(length - run));
     }
-    if (int64_t(fLength) * 6 + 4 > 0x7FFFFFFF) {
+    if (quoted)
+        out.push_back(u'"');
+}
+
+VError VString::GetJSONString(VString& out, unsigned int options) const
+{
+    if (!(options & 0x10) && int64_t(fLength) * 6 + 4 > 0x7FFFFFFF) {
         _ThrowError(VE_STRING_ALLOC_FAILED);
         return VE_STRING_ALLOC_FAILED;
     }
-    const bool escapeAmpersand = (options & 0x400) != 0;
     std::u16string text;
     text.reserve(size_t(fLength) + 2);
-    if (quoted)
-        text.push_back(u'"');
-    for (int32_t i = 0; i < fLength; ++i) {
-        UniChar c = fString[i];
-        switch (c) {
-        case 0x08: text.append(u"\\b"); break;
-        case 0x09: text.append(u"\\t"); break;
-        case 0x0A: text.append(u"\\n"); break;
-        case 0x0C: text.append(u"\\f"); break;
-        case 0x0D: text.append(u"\\r"); break;
-        case u'"': text.append(u"\\\""); break;
-        case u'\\': text.append(u"\\\\"); break;
-        default:
-            if (c < 0x20 || c == 0x7F || (escapeAmpersand && (c == u'&' || c == u'\''))) {
-                text.append(u"\\u00");
-                text.push_back(UniChar(kHexDigits[c >> 4]));
-                text.push_back(UniChar(kHexDigits[c & 0xF]));
-            } else {
-                text.push_back(c);
-            }
-        }
-    }
-    if (quoted)
-        text.push_back(u'"');
+    AppendJSONEscapedText(fString, fLength, options, text);
     out.FromUniString(text.data(), int32_t(text.size()));
     if (out.GetLength() != int32_t(text.size())) {
         _ThrowError(VE_STRING_ALLOC_FAILED);

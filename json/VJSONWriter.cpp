@@ -74,15 +74,15 @@ VJSONWriter::VJSONWriter(unsigned int options) : VJSONWriter(nullptr, options)
 VJSONWriter::VJSONWriter(void* languageContext, unsigned int options)
     : fLanguageContext(languageContext), fOptions(options), fIndentUnit(u"\t")
 {
+    if (fOptions & kJSONWriteIndented)
+        fLineBreak = VString(u"\n");
 }
 
 void VJSONWriter::IncrementLevel()
 {
     ++fLevel;
-    if (fOptions & kJSONWriteIndented) {
-        fLineBreak.AppendString(fLineBreak.IsEmpty() ? VString(u"\n") : VString());
+    if (fOptions & kJSONWriteIndented)
         fLineBreak.AppendString(fIndentUnit);
-    }
 }
 
 void VJSONWriter::DecrementLevel()
@@ -90,7 +90,7 @@ void VJSONWriter::DecrementLevel()
     if (fLevel > 0)
         --fLevel;
     if (fOptions & kJSONWriteIndented)
-        fLineBreak.Truncate(fLevel > 0 ? fLevel + 1 : 0);
+        fLineBreak.Truncate(fLevel + 1);
 }
 
 void VJSONWriter::InsertIndentString(VString& text) const

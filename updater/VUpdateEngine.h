@@ -78,6 +78,9 @@ protected:
     [[nodiscard]] bool _LaunchApplication(const VFilePath& appPath);
 
 private:
+    // Tests drive single stages with members set directly.
+    friend class VUpdateEngineTestAccess;
+
     // The stages live in one source file each: VUpdateEngine.cpp (run sequence),
     // VUpdateEngineCommandLine.cpp, VUpdateEngineLog.cpp, VUpdateEngineCustomization.cpp,
     // VUpdateEngineWait.cpp, VUpdateEngineSwap.cpp, VUpdateEngineRestart.cpp.
@@ -96,6 +99,12 @@ private:
     void _ShowFailureNotification(VErrorContext* context);
 
     bool _FinishClientCustomization();
+    // Writes the server link file "Contents/Database/EnginedServer.QZlink" of uptodateBundle from
+    // clientInfo; always true (failures are on the error context).
+    bool _SetIPAdressOnClientPref(const VJSONObject& clientInfo, const VFilePath& uptodateBundle);
+    // Adds the execute bits to the up-to-date bundle's executable (the file its Info.plist
+    // names); no bundle or no executable is no error. clientInfo is not read.
+    bool _FinishMacClientCustomization(const VJSONObject& clientInfo);
 
     VFilePath fLogFolder;
     VFilePath fClientInfoFile;

@@ -275,12 +275,12 @@ TEST_F(VXMLParserFiles, ExternalEntitiesThroughHandlerAndParser)
 
 TEST_F(VXMLParserFiles, ExternalDTDOnlyFromTheFolder)
 {
-    MakeTree(fTemp.Path(), {"dtd/", "dtd/r.dtd=<!ATTLIST r d CDATA \"fromdtd\">"});
+    MakeTree(fTemp.Path(), {"dtd/", "dtd/r.dtd=<!ELEMENT r EMPTY><!ATTLIST r d CDATA \"fromdtd\">"});
     std::string xml = "<!DOCTYPE r SYSTEM \"dtd:r.dtd\"><r/>";
     ParseResult result = Collect([&](IXMLHandler* root) {
         VXMLParser parser;
         parser.SetEntitiesLocalFolder(VString("dtd:"), FolderAt(P("dtd/")).Get());
-        return parser.Parse(xml.data(), xml.size(), root, 2 | 8 | 16);
+        return parser.Parse(xml.data(), xml.size(), root, 8 | 16);
     });
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.trace, "<r>@d=fromdtd</r>");
@@ -309,3 +309,11 @@ TEST(VXMLParser, HostileDocumentsFailWithAnError)
 
 } // namespace
 } // namespace nuvo::test
+
+// The SAX library keeps the pseudo-entity of an external DTD subset (one small record per
+// document that loads one) past the parse; it is not ours to free. The library has no frame
+// pointers, so the leak checker's quick stacks end at the prolog scanner that calls it.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:xercesc_3_2::XMLScanner::scanProlog\n";
+}

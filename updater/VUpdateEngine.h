@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <memory>
 
 #include "kernel/files/FilePathStyle.h"
 #include "kernel/logging/EMessageLevel.h"
@@ -60,6 +61,9 @@ private:
     void _AppendLogFileReference(VString& message) const;
     // Opens the log file with the desktop's default application (the notification's Yes).
     void _OpenLogFile() const;
+    // The log file the logger writes first: its folder, its log name and "_1.txt".
+    [[nodiscard]] bool _GetLogFilePath(VFilePath& out) const;
+    static void _ReleaseLocalizationManager(VLocalizationManager* manager);
 
     bool _FinishClientCustomization();
 
@@ -69,7 +73,10 @@ private:
     VFilePath fUpToDateApplication;
     VFilePath fInstallPath;
     VLog4jMsgFileLogger* fLogFileLogger = nullptr;       // owned; created by the log stage
-    VLocalizationManager* fLocalizationManager = nullptr; // one reference; created by localization
+    // One reference, created by localization; unregistered as localizer and released with the
+    // engine.
+    std::unique_ptr<VLocalizationManager, void (*)(VLocalizationManager*)> fLocalizationManager{
+        nullptr, &_ReleaseLocalizationManager};
     int32_t fCallerPid = -1;
     bool fReportProgressToCaller = false;
     bool fSilent = false;

@@ -17,6 +17,7 @@
 #include "kernel/platform/XLinuxSystem.h"
 #include "kernel/process/VTask.h"
 #include "kernel/process/VTaskMgr.h"
+#include "kernel/text/VIntlMgr.h"
 #include "xml/VInfoPlist.h"
 
 #ifndef QZ_PRODUCT_NAME
@@ -36,10 +37,6 @@ std::atomic<VProcess*> VProcess::sInstance{nullptr};
 // The services below are switched on and off by the process object only; none of them has
 // behaviour this program relies on yet, so they are the smallest objects that can take part in
 // the start-up and shut-down order.
-
-// Locale services of the process.
-class VIntlMgr {
-};
 
 // Named folders ("file systems") that other parts of the toolkit resolve paths against.
 class VFileSystemNamespace {

@@ -6,6 +6,7 @@
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VDebugMgr.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/files/VFilePath.h"
@@ -17,6 +18,7 @@
 #include "kernel/system/VSystem.h"
 #include "kernel/process/VTask.h"
 #include "kernel/process/VTaskMgr.h"
+#include "xml/VInfoPlist.h"
 
 #ifndef QZ_PRODUCT_NAME
 #define QZ_PRODUCT_NAME ""
@@ -102,8 +104,40 @@ VProcess::VProcess()
     : fFileSystemNamespace(new VFileSystemNamespace)
     , fProductName(QZ_PRODUCT_NAME)
     , fProductVersion(QZ_PRODUCT_VERSION)
-    , fLogSourceIdentifier(fProductName)
 {
+}
+
+const VString& VProcess::GetProductName() const
+{
+    std::call_once(fBundleInfoLoaded, [this] { _LoadBundleInfo(); });
+    return fProductName;
+}
+
+const VString& VProcess::GetProductVersion() const
+{
+    std::call_once(fBundleInfoLoaded, [this] { _LoadBundleInfo(); });
+    return fProductVersion;
+}
+
+// The Info.plist lies in the executable's parent folder (a bundle's Contents). Its errors are
+// dropped: a program run outside a bundle keeps the compiled-in values.
+void VProcess::_LoadBundleInfo() const
+{
+    VRefPtr<VFolder> contents = VRefPtr<VFolder>::Adopt(RetainFolder(kFolderContents));
+    if (!contents)
+        return;
+    StErrorContextInstaller quiet(false, true);
+    auto file = VRefPtr<VFile>::Adopt(new VFile(*contents, VString("Info.plist")));
+    if (!file->Exists())
+        return;
+    VInfoPlist plist;
+    if (!plist.LoadFromFile(*file))
+        return;
+    VString text;
+    if (plist.GetString(VString("CFBundleName"), text) && !text.IsEmpty())
+        fProductName = text;
+    if (plist.GetString(VString("CFBundleShortVersionString"), text) && !text.IsEmpty())
+        fProductVersion = text;
 }
 
 VProcess::~VProcess()

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "kernel/base/VObject.h"
@@ -88,6 +89,9 @@ private:
     ILogger* fLogger;        // retained when given
     ILogger* fRegisteredTo = nullptr;  // retained while the listener is registered
     VLog4jLogListener* fListener;
+    // The local time text of the last second written, which most lines share.
+    int64_t fCachedSecond = -1;
+    std::string fCachedSecondText;
 };
 
 } // namespace nuvo

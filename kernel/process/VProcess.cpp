@@ -203,6 +203,9 @@ void VProcess::_DeInit()
     VProcess* expected = this;
     sInstance.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
 
+    // The logger's "Logger" task must end while the task manager still knows it.
+    if (fLogger)
+        fLogger->Stop();
     // Each layer goes before the ones it was built on.
     if (fServicesOn & kServiceDebugMgr) {
         VDebugMgr::Get()->DeInit();

@@ -17,6 +17,7 @@
 #include "kernel/platform/XLinuxSystem.h"
 #include "kernel/process/VTask.h"
 #include "kernel/process/VTaskMgr.h"
+#include "kernel/text/VIntlMgr.h"
 #include "xml/VInfoPlist.h"
 
 #ifndef QZ_PRODUCT_NAME
@@ -36,10 +37,6 @@ std::atomic<VProcess*> VProcess::sInstance{nullptr};
 // The services below are switched on and off by the process object only; none of them has
 // behaviour this program relies on yet, so they are the smallest objects that can take part in
 // the start-up and shut-down order.
-
-// Locale services of the process.
-class VIntlMgr {
-};
 
 // Named folders ("file systems") that other parts of the toolkit resolve paths against.
 class VFileSystemNamespace {
@@ -240,6 +237,9 @@ void VProcess::_DeInit()
     VProcess* expected = this;
     sInstance.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
 
+    // The logger's "Logger" task must end while the task manager still knows it.
+    if (fLogger)
+        fLogger->Stop();
     // Each layer goes before the ones it was built on.
     if (fServicesOn & kServiceDebugMgr) {
         VDebugMgr::Get()->DeInit();

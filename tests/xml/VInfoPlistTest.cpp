@@ -115,7 +115,7 @@ TEST(VInfoPlist, ProductNameAndVersionOfTheMainBundle)
         if (row.plist)
             WriteFile(temp / "P.app/Contents/Info.plist", row.plist);
         std::string out, err;
-        EXPECT_EQ(ExitCodeOf(RunChild(probe, {probe}, out, err)), 0) << err;
+        EXPECT_EQ(ExitCodeOf(RunChild(probe, {}, out, err)), 0) << err;
         EXPECT_EQ(out, row.output);
     }
 }

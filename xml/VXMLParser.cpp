@@ -1,10 +1,10 @@
 #include "xml/VXMLParser.h"
 
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <vector>
 
-#include <xercesc/framework/LocalFileInputSource.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/XMLAttr.hpp>
 #include <xercesc/framework/XMLDocumentHandler.hpp>
@@ -177,9 +177,20 @@ public:
             file = VRefPtr<VFile>::Adopt(fParser.ResolveEntity(id));
         if (!file)
             return nullptr;
+        // Read through the file layer, as Parse does; a read failure fails the parse with the
+        // file's own error record.
+        VMemoryBuffer content;
+        if (file->GetContent(content) != VE_OK) {
+            ++fErrorCount;
+            return nullptr;
+        }
+        const size_t size = content.GetDataSize();
+        auto* bytes = new XMLByte[size > 0 ? size : 1];
+        if (size > 0)
+            std::memcpy(bytes, content.GetDataPtr(), size);
         VString path;
         file->GetPlatformPath(path, FilePathStyle::Posix);
-        return new xc::LocalFileInputSource(path.GetCPointer());
+        return new xc::MemBufInputSource(bytes, size, path.GetCPointer(), true);
     }
 
 private:
@@ -287,30 +298,28 @@ bool VXMLParser::Parse(IFile* file, IXMLHandler* handler, unsigned options)
 {
     if (!file)
         return false;
+    // The file layer reads the file: the XML library would turn the path into bytes its own way,
+    // and a name that is not UTF-8 would then designate another file.
     VString systemId;
-    if (const VFile* plain = dynamic_cast<const VFile*>(file)) {
-        plain->GetPlatformPath(systemId, FilePathStyle::Posix);
-        return _Parse(nullptr, 0, false, systemId, true, handler, options);
-    }
     file->GetPath().GetPosixPath(systemId);
     VMemoryBuffer content;
     if (file->GetContent(content) != VE_OK)
         return false;
-    return _Parse(content.GetDataPtr(), content.GetDataSize(), false, systemId, false, handler, options);
+    return _Parse(content.GetDataPtr(), content.GetDataSize(), false, systemId, handler, options);
 }
 
 bool VXMLParser::Parse(const void* data, size_t size, IXMLHandler* handler, unsigned options)
 {
-    return _Parse(data, size, false, VString("frommem"), false, handler, options);
+    return _Parse(data, size, false, VString("frommem"), handler, options);
 }
 
 bool VXMLParser::Parse(const VString& text, IXMLHandler* handler, unsigned options)
 {
-    return _Parse(text.GetCPointer(), size_t(text.GetLength()) * sizeof(UniChar), true, VString("frommem"), false,
+    return _Parse(text.GetCPointer(), size_t(text.GetLength()) * sizeof(UniChar), true, VString("frommem"),
                   handler, options);
 }
 
-bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, const VString& systemId, bool localFile,
+bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, const VString& systemId,
                         IXMLHandler* handler, unsigned options)
 {
     if (!Init()) {
@@ -341,15 +350,10 @@ bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, const VString
     adapter.SetLocator(parser.GetLocator());
 
     try {
-        if (localFile) {
-            xc::LocalFileInputSource source(systemId.GetCPointer());
-            parser.parse(source);
-        } else {
-            xc::MemBufInputSource source(static_cast<const XMLByte*>(data), size, systemId.GetCPointer(), false);
-            if (utf16)
-                source.setEncoding(u"UTF-16LE");
-            parser.parse(source);
-        }
+        xc::MemBufInputSource source(static_cast<const XMLByte*>(data), size, systemId.GetCPointer(), false);
+        if (utf16)
+            source.setEncoding(u"UTF-16LE");
+        parser.parse(source);
     } catch (const StopParsing&) {
     } catch (const xc::SAXParseException&) {
         // Already reported through fatalError.

@@ -63,7 +63,7 @@ public:
     bool GetReportDefaultedAttributes() const { return fReportDefaultedAttributes; }
 
 private:
-    bool _Parse(const void* data, size_t size, bool utf16, const VString& systemId, bool localFile,
+    bool _Parse(const void* data, size_t size, bool utf16, const VString& systemId,
                 IXMLHandler* handler, unsigned options);
 
     VString fEntitiesPrefix;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "kernel/platform/XPosixProcessLauncher.h"
+#include "kernel/text/FileNameText.h"
 
 namespace nuvo {
 
@@ -409,14 +410,10 @@ int XLinuxSystem::ShowAlert(const Alert& alert, bool wait)
     }
 
     XPosixProcessLauncher launcher;
-    VString binary;
-    binary.FromCString(program.c_str());
-    launcher.SetBinaryPath(binary);
-    for (size_t i = 1; i < args.size(); ++i) {
-        VString text;
-        text.FromCString(args[i].c_str());
-        launcher.AddArgument(text, false);
-    }
+    // The launcher turns the texts back into exactly these bytes.
+    launcher.SetBinaryPath(FileNameBytesToString(program));
+    for (size_t i = 1; i < args.size(); ++i)
+        launcher.AddArgument(FileNameBytesToString(args[i]), false);
     if (launcher.Start() != 0)
         return kAlertNoAnswer;
     launcher.CloseStandardInput();

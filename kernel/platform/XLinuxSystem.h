@@ -1,7 +1,8 @@
 #pragma once
 // Linux system queries: kernel version, executable location, home folder, clock, process list,
 // sleep, dialogs through desktop dialog programs, xdg-open, PATH.
-// Texts cross this boundary as UTF-8 std::string; no toolkit error records are pushed here.
+// Texts cross this boundary as UTF-8 std::string, paths as their exact bytes; no toolkit error
+// records are pushed here.
 
 #include <cstdint>
 #include <string>

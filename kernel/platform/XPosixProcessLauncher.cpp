@@ -25,6 +25,7 @@
 
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/text/FileNameText.h"
 
 extern char** environ;
 
@@ -299,11 +300,9 @@ std::vector<std::string> XPosixProcessLauncher::SplitCommandLine(const std::stri
 void XPosixProcessLauncher::CreateArgumentsFromFullCommandLine(const VString& commandLine)
 {
     fArguments.clear();
-    for (const std::string& token : SplitCommandLine(to_string(commandLine))) {
-        VString argument;
-        argument.FromCString(token.c_str());
-        fArguments.push_back(argument);
-    }
+    // File-name bytes that are not UTF-8 ride through the split as themselves.
+    for (const std::string& token : SplitCommandLine(FileNameStringToBytes(commandLine)))
+        fArguments.push_back(FileNameBytesToString(token));
     if (!fArguments.empty())
         fBinaryPath = fArguments[0];
 }
@@ -317,7 +316,7 @@ void XPosixProcessLauncher::AddArgument(const VString& argument, bool /*quoteIfN
 
 void XPosixProcessLauncher::_AdjustBinaryPathIfNeeded()
 {
-    std::string binary = to_string(fBinaryPath);
+    std::string binary = FileNameStringToBytes(fBinaryPath);
     if (binary.empty() || binary[0] == '/' || IsRegularFile(binary))
         return;
     const char* path = nullptr;
@@ -326,7 +325,7 @@ void XPosixProcessLauncher::_AdjustBinaryPathIfNeeded()
         for (const char* name : { "PATH", "path" }) {
             auto found = fEnvironment.find(VString(name));
             if (found != fEnvironment.end()) {
-                fromMap = to_string(found->second);
+                fromMap = FileNameStringToBytes(found->second);
                 path = fromMap.c_str();
                 break;
             }
@@ -338,7 +337,7 @@ void XPosixProcessLauncher::_AdjustBinaryPathIfNeeded()
     }
     std::string found;
     if (SearchPath(binary, path, found))
-        fBinaryPath.FromCString(found.c_str());
+        fBinaryPath = FileNameBytesToString(found);
 }
 
 void XPosixProcessLauncher::_ClosePipes()
@@ -385,16 +384,16 @@ int XPosixProcessLauncher::Start()
     std::vector<std::string> argumentTexts;
     argumentTexts.reserve(fArguments.size());
     for (const VString& argument : fArguments)
-        argumentTexts.push_back(to_string(argument));
+        argumentTexts.push_back(FileNameStringToBytes(argument));
     if (argumentTexts.empty())
-        argumentTexts.push_back(to_string(fBinaryPath));
+        argumentTexts.push_back(FileNameStringToBytes(fBinaryPath));
     std::vector<char*> argv = MakeArgv(argumentTexts);
     std::vector<std::string> environmentTexts;
     for (const auto& [name, value] : fEnvironment)
-        environmentTexts.push_back(to_string(name) + "=" + to_string(value));
+        environmentTexts.push_back(FileNameStringToBytes(name) + "=" + FileNameStringToBytes(value));
     std::vector<char*> envp = MakeArgv(environmentTexts);
 
-    std::string binary = to_string(fBinaryPath);
+    std::string binary = FileNameStringToBytes(fBinaryPath);
     pid_t pid = 0;
     error = ::posix_spawn(&pid, binary.c_str(), &actions, &attributes, argv.data(),
         fEnvironment.empty() ? environ : envp.data());

@@ -54,7 +54,8 @@ public:
     const VString& GetBinaryPath() const { return fBinaryPath; }
 
     // Splits a command line into tokens (blanks separate; '…' and "…" group; a backslash keeps
-    // the next character). Works on UTF-8 bytes, which the separators cannot occur inside.
+    // the next character). Works on bytes: the ASCII separators never occur inside a UTF-8
+    // sequence, and bytes that are not UTF-8 pass through unchanged.
     static std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
     // The first PATH entry holding a regular file of that name (empty entries skipped).

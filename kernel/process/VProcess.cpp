@@ -18,6 +18,7 @@
 #include "kernel/system/VSystem.h"
 #include "kernel/process/VTask.h"
 #include "kernel/process/VTaskMgr.h"
+#include "kernel/text/FileNameText.h"
 #include "kernel/text/VIntlMgr.h"
 #include "xml/VInfoPlist.h"
 
@@ -209,7 +210,7 @@ bool VProcess::_InitFileSystemNamespace()
     if (XLinuxSystem::GetHomeDirectory(home)) {
         if (home.empty() || home.back() != '/')
             home.push_back('/');
-        VFilePath homePath(VString(home.c_str()), FilePathStyle::Posix);
+        VFilePath homePath = VFilePath::FromPosixBytes(home);
         if (!fFileSystemNamespace->RegisterFileSystem(VString(".USER_HOME_DIRECTORY"), homePath))
             return false;
     }
@@ -330,7 +331,7 @@ VString VProcess::_ExecutablePath()
     std::string path;
     if (!XLinuxSystem::GetExecutablePath(path))
         return VString();
-    return VString(path.c_str());
+    return FileNameBytesToString(path);
 }
 
 VString VProcess::ComputeFolderPath(const VString& executablePath, uint32_t kind)

@@ -5,6 +5,7 @@
 #include "kernel/commandline/VCommandLineParser.h"
 #include "kernel/platform/XPosixProcessIPC.h"
 #include "kernel/process/VTask.h"
+#include "kernel/text/FileNameText.h"
 
 namespace nuvo {
 
@@ -56,7 +57,10 @@ std::vector<VString> VProcessIPC::BuildArgumentVector(int argc, char* const* arg
         // The desktop's process serial number (-psn_0_12345) is not the application's business.
         if (std::strncmp(arg, "-psn_", 5) == 0)
             continue;
-        args.emplace_back(arg);
+        // Paths among the arguments keep their bytes even when they are not UTF-8.
+        VString text;
+        FileNameBytesToString(arg, std::strlen(arg), text);
+        args.push_back(text);
     }
     return args;
 }

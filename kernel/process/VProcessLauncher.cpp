@@ -84,9 +84,7 @@ int VProcessLauncher::ExecuteCommandLine(const VString& commandLine, int options
 
 void VProcessLauncher::SetDefaultDirectory(const VFilePath& folder)
 {
-    VString posix;
-    folder.GetPosixPath(posix);
-    fImpl->SetDefaultDirectory(to_string(posix));
+    fImpl->SetDefaultDirectory(folder.GetPosixBytes());
 }
 
 void VProcessLauncher::SetEnvironmentVariable(const VString& name, const VString& value) { fImpl->SetEnvironmentVariable(name, value); }

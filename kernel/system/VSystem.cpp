@@ -130,9 +130,7 @@ void VSystem::GetSystemBuildNumber(VString& out)
 
 bool VSystem::OpenWithDefaultApplication(const VFilePath& path)
 {
-    VString posix;
-    path.GetPosixPath(posix);
-    int savedErrno = XLinuxSystem::OpenWithDefaultApplication(to_string(posix));
+    int savedErrno = XLinuxSystem::OpenWithDefaultApplication(path.GetPosixBytes());
     if (savedErrno == 0)
         return true;
     _PushRetainedError(new VFileError(path, VE_FILE_CANNOT_OPEN), XLinuxErrnoToError(savedErrno));

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <set>
 #include <string>
 
+#include "kernel/base/VErrorCodes.h"
 #include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorContext.h"
 #include "tests/xml/XMLTestSupport.h"
@@ -188,10 +190,37 @@ TEST_F(VXMLParserFiles, FileSystemIdAndUnreadableFile)
     EXPECT_NE(result.errors[0].find("systemID=\"" + P("doc.xml") + "\" publicID=\"\" line=\"2\""), std::string::npos)
         << result.errors[0];
 
-    result = Collect([&](IXMLHandler* root) { VXMLParser parser; return parser.Parse(FileAt(P("missing.xml")).Get(), root, 0); });
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.trace, "");
-    EXPECT_EQ(result.errors.size(), 1u);
+    // The file layer reads the file and reports why it could not, native cause first.
+    StErrorContextInstaller errors(true, true);
+    std::string trace;
+    auto root = VRefPtr<Recorder>::Adopt(new Recorder(trace));
+    VXMLParser parser;
+    EXPECT_FALSE(parser.Parse(FileAt(P("missing.xml")).Get(), root.Get(), 0));
+    EXPECT_EQ(trace, "");
+    EXPECT_EQ(Codes(errors), (std::vector<VError>{MakePosixError(ENOENT), VE_FILE_NOT_FOUND}));
+    errors.GetContext()->Flush();
+}
+
+TEST_F(VXMLParserFiles, NamesThatAreNotUTF8AreReadExactly)
+{
+    // A lossy decoding turns the byte 0xFF into U+FFFD, whose bytes name the decoy folder.
+    MakeTree(fTemp.Path(), {"d\xff/", "d\xff/doc.xml=<r>exact</r>", "d\xff/e.ent=exact entity",
+                            "d\xef\xbf\xbd/", "d\xef\xbf\xbd/doc.xml=<r>decoy</r>", "d\xef\xbf\xbd/e.ent=decoy"});
+    ParseResult result = Collect([&](IXMLHandler* root) {
+        VXMLParser parser;
+        return parser.Parse(FileAt(P("d\xff/doc.xml")).Get(), root, 0);
+    });
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.trace, "<r>[exact]</r>");
+
+    std::string xml = "<!DOCTYPE r [<!ENTITY e SYSTEM \"ent://e.ent\">]><r>&e;</r>";
+    result = Collect([&](IXMLHandler* root) {
+        VXMLParser parser;
+        parser.SetEntitiesLocalFolder(VString("ent://"), FolderAt(P("d\xff/")).Get());
+        return parser.Parse(xml.data(), xml.size(), root, 2);
+    });
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.trace, "<r>[exact entity]</r>");
 }
 
 TEST_F(VXMLParserFiles, EntitiesResolveOnlyInsideTheFolder)

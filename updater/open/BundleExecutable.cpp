@@ -12,16 +12,11 @@ namespace nuvo {
 
 std::string BundleExecutablePath(const std::string& bundlePath)
 {
-    VString folderText;
-    folderText.FromCString((bundlePath + "/").c_str());
-    auto bundle = VRefPtr<VFolder>::Adopt(new VFolder(VFilePath(folderText, FilePathStyle::Posix)));
+    auto bundle = VRefPtr<VFolder>::Adopt(new VFolder(VFilePath::FromPosixBytes(bundlePath + "/")));
     if (VXMLParser::Init()) {
         auto executable = VRefPtr<VFile>::Adopt(VInfoPlist::RetainBundleExecutable(*bundle));
-        if (executable) {
-            VString posix;
-            executable->GetPath().GetPosixPath(posix);
-            return to_string(posix);
-        }
+        if (executable)
+            return executable->GetPath().GetPosixBytes();
     }
     size_t slash = bundlePath.rfind('/');
     std::string name = bundlePath.substr(slash == std::string::npos ? 0 : slash + 1);

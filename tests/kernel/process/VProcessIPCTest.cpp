@@ -9,6 +9,7 @@
 
 #include "kernel/commandline/VCommandLineParser.h"
 #include "kernel/process/VProcessIPC.h"
+#include "kernel/text/FileNameText.h"
 #include "tests/kernel/process/StChildProcess.h"
 #include "tests/support/StEnvVar.h"
 #include "tests/support/StTempFolder.h"
@@ -23,11 +24,11 @@ using test::StChildProcess;
 const std::string kProbe = NUVO_PROCESS_PROBE;
 const std::string kCtrlC = "\n (ctrl-c has been received - quit)\n\n";
 
-std::vector<std::string> ToUTF8(const std::vector<VString>& args)
+std::vector<std::string> ToBytes(const std::vector<VString>& args)
 {
     std::vector<std::string> out;
     for (const VString& arg : args)
-        out.push_back(to_string(arg));
+        out.push_back(FileNameStringToBytes(arg));
     return out;
 }
 
@@ -48,6 +49,8 @@ TEST(VProcessIPCArguments, ProcessSerialNumbersAreDropped)
         {{}, {}},
         // é and U+1F600 come back as they went in.
         {{"/bin/app", "caf\xC3\xA9", "\xF0\x9F\x98\x80!"}, {"/bin/app", "caf\xC3\xA9", "\xF0\x9F\x98\x80!"}},
+        // Paths that are not UTF-8 keep their bytes: a lone byte, a cut sequence, an encoded surrogate.
+        {{"/A\xFF.app", "\xC3", "\xED\xB3\xBF"}, {"/A\xFF.app", "\xC3", "\xED\xB3\xBF"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.expected));
@@ -55,7 +58,7 @@ TEST(VProcessIPCArguments, ProcessSerialNumbersAreDropped)
         for (const char* arg : row.argv)
             argv.push_back(const_cast<char*>(arg));
         argv.push_back(nullptr);
-        EXPECT_EQ(ToUTF8(VProcessIPC::BuildArgumentVector(int(row.argv.size()), argv.data())), row.expected);
+        EXPECT_EQ(ToBytes(VProcessIPC::BuildArgumentVector(int(row.argv.size()), argv.data())), row.expected);
     }
 }
 
@@ -86,7 +89,7 @@ TEST(VCommandLineParserMinimal, HolderAndErrors)
         testing::internal::CaptureStderr();
         EXPECT_EQ(parser.Parse(), row.err.empty() ? 0 : 1);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), row.err);
-        EXPECT_EQ(ToUTF8(held), row.held);
+        EXPECT_EQ(ToBytes(held), row.held);
     }
 
     testing::internal::CaptureStdout();

@@ -16,6 +16,7 @@
 #include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/files/VFilePath.h"
 #include "kernel/process/VProcessLauncher.h"
+#include "kernel/text/FileNameText.h"
 #include "tests/support/StEnvVar.h"
 #include "tests/support/StTempFolder.h"
 
@@ -181,6 +182,25 @@ TEST(VProcessLauncher, FolderAndEnvironment)
     RunResult run = Execute(kChild + " pwd env QZ_ONLY env HOME", {}, 0, &environment, &folder);
     EXPECT_EQ(run.error, 0);
     EXPECT_EQ(run.out, std::filesystem::canonical(temp.Path()).string() + "\nyes\n<unset>\n");
+}
+
+TEST(VProcessLauncher, BytesThatAreNotUTF8ReachTheChildExactly)
+{
+    StTempFolder temp;
+    const std::string bin = temp / "b\xff";
+    const std::string work = temp / "w\xfe\xc3";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(work);
+    std::filesystem::copy_file(kChild, bin + "/child");
+    VFilePath folder = VFilePath::FromPosixBytes(work + "/");
+    std::vector<VString> extra { FileNameBytesToString("x\x80y") };
+    const VString line = FileNameBytesToString("\"" + bin + "/child\" pwd args 'a b\xff' c\\\xfe");
+    VMemoryBuffer out;
+    int exitStatus = -1;
+    EXPECT_EQ(VProcessLauncher::ExecuteCommandLine(line, 0, nullptr, &out, nullptr, nullptr, &folder, &exitStatus,
+                                                   nullptr, &extra, true, false), 0);
+    EXPECT_EQ(exitStatus, 0);
+    EXPECT_EQ(Text(out), std::filesystem::canonical(work).string() + "\na b\xff\nc\xfe\nx\x80y\n");
 }
 
 TEST(VProcessLauncher, DoNotWaitReturnsWhileTheChildRuns)

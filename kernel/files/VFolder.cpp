@@ -15,7 +15,6 @@
 #include "kernel/platform/XLinuxFolderIterator.h"
 #include "kernel/platform/XLinuxForcedDelete.h"
 #include "kernel/platform/XLinuxTreeCopy.h"
-#include "kernel/process/VTaskMgr.h"
 #include "kernel/values/StPackedDictionaryKey.h"
 #include "kernel/values/VValueBag.h"
 

@@ -46,7 +46,7 @@ struct Bound {
                            " f=" + std::to_string(flag) + " a=" + to_string(a) + " b=" + to_string(b) +
                            " name=" + to_string(name) + " other=" + to_string(other) + " args=";
         for (const VString& arg : args)
-            text += "[" + to_string(arg) + "]";
+            text.append("[").append(to_string(arg)).append("]");
         return text;
     }
 };

@@ -49,7 +49,6 @@ TEST(VUpdateEngineRun, MissingBundlesAreReportedOutdatedFirst)
         std::vector<std::pair<VError, std::string>> errors;   // code and "path", oldest first
     };
     const std::vector<Row> rows = {
-        {old, fresh, {}},
         {gone, gone + "x/", {{kOutdatedMissing, gone}, {kUpToDateMissing, gone + "x/"}}},
         {gone, fresh, {{kOutdatedMissing, gone}}},
         {old, file, {{kUpToDateMissing, file}}},

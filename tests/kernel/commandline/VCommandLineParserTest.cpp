@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "json/VJSONArray.h"
+#include "json/VJSONImporter.h"
+#include "json/VJSONValue.h"
 #include "kernel/commandline/VCommandLineParser.h"
 
 namespace nuvo {
@@ -384,6 +387,17 @@ TEST(VCommandLineParserListings, JSONDocument)
         "\t\t\t{\n\t\t\t\t\"paragraph\": \"Tail \\\"quoted\\\"\\n\\u007F\"\n\t\t\t}\n"
         "\t\t]\n\t}\n}\n";
     EXPECT_EQ(to_string(json), expected);
+
+    // Read back by the strict JSON parser, the escaped texts come back whole.
+    VJSONValue document;
+    ASSERT_EQ(VJSONImporter::ParseString(json, document, kJSONOptionStrict), VE_OK);
+    VString text;
+    EXPECT_EQ(document.GetProperty(VString("arguments")).GetProperty(VString("values")).GetArray()->GetAt(1).GetString(text), VE_OK);
+    EXPECT_EQ(to_string(text), "q\"\\\x01");
+    const VJSONValue options = document.GetProperty(VString("options"));
+    EXPECT_EQ(options.GetProperty(VString("count")).GetNumber(), 3);
+    EXPECT_EQ(options.GetProperty(VString("values")).GetArray()->GetAt(2).GetProperty(VString("paragraph")).GetString(text), VE_OK);
+    EXPECT_EQ(to_string(text), "Tail \"quoted\"\n\x7F");
 
     testing::internal::CaptureStderr();
     parser.PrintAllArguments(true);

@@ -148,7 +148,7 @@ int StParse::ParseLongOption(const VString& arg)
     const StOptionsInfos::Entry* entry = fInfos.FindLong(name);
     if (!entry && name.EqualToUSASCIICString("help")) {
         fInfos.HelpUsage(fArgs[0]);
-        return VCommandLineParser::kParseHelpShown;
+        return VCommandLineParser::kParseStopped;
     }
     if (!entry)
         return VCommandLineParser::PrintArgumentError(Quoted("error: unknown option `", name));
@@ -165,7 +165,7 @@ int StParse::ParseShortOptions(const VString& arg)
         const StOptionsInfos::Entry* entry = fInfos.FindShort(name);
         if (!entry && (name == u'h' || name == u'?')) {
             fInfos.HelpUsage(fArgs[0]);
-            return VCommandLineParser::kParseHelpShown;
+            return VCommandLineParser::kParseStopped;
         }
         if (!entry)
             return VCommandLineParser::PrintArgumentError(Quoted("error: unknown option `", VString(name)));

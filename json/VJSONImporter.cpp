@@ -1,5 +1,6 @@
 #include "json/VJSONImporter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <utility>
 
@@ -154,6 +155,24 @@ VJSONImporter::VJSONImporter(const VString& text, unsigned int options)
 }
 
 VJSONImporter::~VJSONImporter() = default;
+
+VString VJSONImporter::_TokenString()
+{
+    constexpr size_t kSlots = 1024;
+    constexpr size_t kLongest = 32;
+    const int32_t length = int32_t(fToken.size());
+    if (fToken.size() > kLongest)
+        return VString(fToken.data(), length);
+    if (fRecentStrings.empty())
+        fRecentStrings.resize(kSlots);
+    uint32_t hash = uint32_t(length);
+    for (UniChar c : fToken)
+        hash = hash * 31 + c;
+    VString& slot = fRecentStrings[(hash ^ (hash >> 10)) & (kSlots - 1)];
+    if (slot.GetLength() != length || !std::equal(fToken.begin(), fToken.end(), slot.GetCPointer()))
+        slot = VString(fToken.data(), length);
+    return slot;
+}
 
 VError VJSONImporter::ParseString(const VString& text, VJSONValue& out, unsigned int options)
 {
@@ -354,7 +373,7 @@ VError VJSONImporter::_StringToValue(bool quoted, VJSONValue& out, const char* e
     if (quoted) {
         if ((fOptions & (kJSONOptionWithDates | kJSONOptionISODates)) && _ReadDate(out))
             return VE_OK;
-        out.SetString(VString(fToken.data(), int32_t(fToken.size())));
+        out.SetString(_TokenString());
         return VE_OK;
     }
     if (Equals(fToken, u"true")) {
@@ -431,7 +450,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& out, int32_t depth)
         }
         if (token != JsonToken::Value)
             return _ThrowInvalidToken(VString(TokenDisplay(token)), afterComma ? "\"" : "\" }");
-        VString name(fToken.data(), int32_t(fToken.size()));
+        VString name = _TokenString();
         if (!quoted && (fOptions & kJSONOptionStrict))
             return _ThrowInvalidToken(name, "\"");
         VString savedPath;

@@ -87,6 +87,7 @@ private:
     VError _ThrowErrorMalformed();
     void _RecordLine(const VString& path);
     VString _FirstCharAtLastToken() const;
+    VString _TokenString();
 
     VString fText;
     unsigned int fOptions;
@@ -105,6 +106,9 @@ private:
     int32_t fTokenLineStart = 0;
     // The characters of the last value token; reused so that tokens cost no allocation.
     std::vector<UniChar> fToken;
+    // Recent short keys and strings by hash: a repeated one shares the earlier one's buffer
+    // instead of allocating its own.
+    std::vector<VString> fRecentStrings;
 };
 
 } // namespace nuvo

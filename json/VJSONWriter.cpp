@@ -32,17 +32,22 @@ void AppendASCII(const char* text, std::u16string& out)
 
 void AppendNumber(double value, std::u16string& out)
 {
-    // The common case, whole numbers, without the detour through a VString.
+    char digits[40];
+    char* end = digits;
     if (value >= -kExactLimit && value <= kExactLimit && value == std::trunc(value)) {
-        char digits[24];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof(digits), int64_t(value));
-        (void)ec;
-        out.append(digits, end);
+        end = std::to_chars(digits, digits + sizeof(digits), int64_t(value)).ptr;
+    } else if (std::isfinite(value)) {
+        // The "%.14G" form without snprintf's locale: to_chars follows printf's rules.
+        end = std::to_chars(digits, digits + sizeof(digits), value, std::chars_format::general, 14).ptr;
+        for (char* c = digits; c != end; ++c) {
+            if (*c == 'e')
+                *c = 'E';
+        }
+    } else {
+        out.append(u"null");
         return;
     }
-    VString text;
-    RealToJSONString(value, text);
-    out.append(text.GetCPointer(), size_t(text.GetLength()));
+    out.append(digits, end);
 }
 
 // Days since 1970-01-01 to a proleptic Gregorian date.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "json/VJSONValue.h"
@@ -109,6 +110,10 @@ private:
     // Recent short keys and strings by hash: a repeated one shares the earlier one's buffer
     // instead of allocating its own.
     std::vector<VString> fRecentStrings;
+    // Members and elements of the containers being parsed, moved into their container (sized
+    // once) when it ends, complete or not.
+    std::vector<std::pair<VString, VJSONValue>> fMemberStack;
+    std::vector<VJSONValue> fElementStack;
 };
 
 } // namespace nuvo

@@ -1,5 +1,6 @@
 #include "json/VJSONWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -47,7 +48,9 @@ void AppendNumber(double value, std::u16string& out)
         out.append(u"null");
         return;
     }
-    out.append(digits, end);
+    const size_t at = out.size();
+    out.resize(at + size_t(end - digits));
+    std::copy(digits, end, out.begin() + ptrdiff_t(at));
 }
 
 // Days since 1970-01-01 to a proleptic Gregorian date.

@@ -35,32 +35,12 @@ VString Quoted(const char* before, const VString& name)
     return message;
 }
 
-// JSON string escaping without the quotes. To be replaced by VString::GetJSONString once the
-// JSON layer provides it.
+// JSON string escaping without the quotes.
 void AppendJSONEscaped(const VString& text, VString& out)
 {
-    static const char kHex[] = "0123456789ABCDEF";
-    const UniChar* units = text.GetCPointer();
-    for (int32_t i = 0; i < text.GetLength(); ++i) {
-        const UniChar unit = units[i];
-        switch (unit) {
-        case u'\b': out.AppendCString("\\b"); break;
-        case u'\t': out.AppendCString("\\t"); break;
-        case u'\n': out.AppendCString("\\n"); break;
-        case u'\f': out.AppendCString("\\f"); break;
-        case u'\r': out.AppendCString("\\r"); break;
-        case u'"': out.AppendCString("\\\""); break;
-        case u'\\': out.AppendCString("\\\\"); break;
-        default:
-            if (unit < 0x20 || unit == 0x7F) {
-                out.AppendCString("\\u00");
-                out.AppendUniChar(UniChar(kHex[unit >> 4]));
-                out.AppendUniChar(UniChar(kHex[unit & 0xF]));
-            } else {
-                out.AppendUniChar(unit);
-            }
-        }
-    }
+    VString escaped;
+    (void)text.GetJSONString(escaped, 0);
+    out.AppendString(escaped);
 }
 
 VString WithoutLineBreaksAndTabs(const VString& text)

@@ -156,6 +156,26 @@ TEST_F(UpdaterRun, HandshakeThenWaitForTheCaller)
     EXPECT_EQ(Manifest(fOld), fNewManifest);
 }
 
+TEST_F(UpdaterRun, SampleCallerOfTheGuide)
+{
+    std::string out, err;
+    const std::string updater = fUpdaterBundle + "/Contents/MacOS/updater";
+    const int status = test::RunChild(NUVO_SAMPLE_CALLER, {updater, fOld, fNew}, out, err);
+    EXPECT_EQ(test::ExitCodeOf(status), 0);
+    EXPECT_EQ(out.rfind("the updater is waiting for us (pid ", 0), 0u) << out;
+    EXPECT_EQ(WaitForLines(fRecord, 1), "2\n") << "the new version restarted once the caller quit";
+    EXPECT_EQ(Manifest(fOld), fNewManifest);
+    // The updater outlives its caller: let it finish with the old bundle before going on.
+    for (int i = 0; i < 600 && !test::EntryExists(Trashed("Client_old0001.app")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Manifest(Trashed("Client_old0001.app")), fOldManifest);
+
+    // Missing bundles: the updater stops before the handshake and the caller reports its code.
+    std::filesystem::remove_all(fNew);
+    EXPECT_EQ(test::ExitCodeOf(test::RunChild(NUVO_SAMPLE_CALLER, {updater, fOld, fNew}, out, err)), 2);
+    EXPECT_EQ(out, "the updater ended without waiting for us, exit code 2\n");
+}
+
 TEST_F(UpdaterRun, PidThatIsGoneAndNoCallerLog)
 {
     const pid_t gone = ::fork();

@@ -1,6 +1,7 @@
 #include "kernel/logging/VLogger.h"
 
 #include <algorithm>
+#include <cassert>
 #include <new>
 
 #include "kernel/base/VRefPtr.h"
@@ -16,6 +17,18 @@ namespace nuvo {
 namespace {
 
 std::atomic<uint64_t> sSequenceNumber{0};
+
+// Set on a thread while it delivers to listeners: what a listener logs or flushes from Put is
+// dropped, so that its own failures cannot come back to it.
+thread_local bool tDelivering = false;
+
+EMessageLevel LevelOf(const VValueBag* bag)
+{
+    int32_t level = EML_Information;
+    if (bag && !bag->GetLong(ILoggerBagKeys::level, level))
+        level = EML_Information;
+    return EMessageLevel(level);
+}
 
 // The process logger when it passes level, else null.
 VLogger* GetProcessLogger(EMessageLevel level)
@@ -84,6 +97,12 @@ VLogger::VLogger() = default;
 
 VLogger::~VLogger()
 {
+    // The task uses this object: it must be gone before the memory is, however long it takes.
+    _StopReader(-1);
+    std::vector<const VValueBag*> bags;
+    _TakeBuffered(bags);
+    for (const VValueBag* bag : bags)
+        bag->Release();
     for (ILogListener* listener : fListeners)
         listener->Release();
 }
@@ -95,12 +114,50 @@ void VLogger::Start()
 
 void VLogger::Stop()
 {
-    Flush();
+    _StopReader(kStopTimeout);
+}
+
+void VLogger::_StopReader(int32_t timeout)
+{
+    VTask* task;
+    {
+        std::lock_guard<std::mutex> guard(fListenerLock);
+        task = fReaderTask;
+        fReaderTask = nullptr;
+    }
+    if (!task)
+        return;
+    task->Kill();
+    (void)task->WaitForDeath(timeout);
+    task->Release();
+}
+
+bool VLogger::HasReaderTask() const
+{
+    std::lock_guard<std::mutex> guard(fListenerLock);
+    return fReaderTask != nullptr;
 }
 
 void VLogger::EnableFlush()
 {
     fFlushEnabled.store(true, std::memory_order_release);
+    std::vector<const VValueBag*> dropped;
+    {
+        std::lock_guard<std::mutex> guard(fBufferLock);
+        std::vector<const VValueBag*> kept;
+        const int32_t first = fWrapped ? fCount : 0;
+        const int32_t total = fWrapped ? kBufferSize : fCount;
+        for (int32_t i = 0; i < total; ++i) {
+            const VValueBag*& slot = fSlots[(first + i) % kBufferSize];
+            (ShouldLog(LevelOf(slot)) ? kept : dropped).push_back(slot);
+            slot = nullptr;
+        }
+        std::copy(kept.begin(), kept.end(), fSlots);
+        fCount = int32_t(kept.size());
+        fWrapped = false;
+    }
+    for (const VValueBag* bag : dropped)
+        bag->Release();
 }
 
 void VLogger::DisableFlush()
@@ -110,33 +167,30 @@ void VLogger::DisableFlush()
 
 bool VLogger::ShouldLog(EMessageLevel level) const
 {
-    if (!fFlushEnabled.load(std::memory_order_acquire))
+    if (!fFlushEnabled.load(std::memory_order_relaxed))
         return true;
-    if (!IsStarted())
+    if (!fStarted.load(std::memory_order_relaxed))
         return false;
-    return level < kMessageLevelCount && (GetLevelMask() & (1u << level)) != 0;
+    return level < kMessageLevelCount && (fLevelMask.load(std::memory_order_relaxed) & (1u << level)) != 0;
 }
 
 void VLogger::LogBag(const VValueBag* bag)
 {
-    if (!bag)
+    if (tDelivering || !ShouldLog(LevelOf(bag)) || !bag)
         return;
-    int32_t level = EML_Information;
-    if (!bag->GetLong(ILoggerBagKeys::level, level))
-        level = EML_Information;
-    if (!ShouldLog(EMessageLevel(level)))
-        return;
-
-    fListenerLock.Lock();
-    for (ILogListener* listener : fListeners) {
-        // A listener that runs out of memory loses this message; the lock must still be let go
-        // and the caller (often the error hook, in the middle of a push) must not see it.
-        try {
-            listener->Put({bag});
-        } catch (const std::bad_alloc&) {
+    bag->Retain();
+    const VValueBag* dropped;
+    {
+        std::lock_guard<std::mutex> guard(fBufferLock);
+        if (fCount == kBufferSize) {
+            fWrapped = true;
+            fCount = 0;
         }
+        dropped = fSlots[fCount];
+        fSlots[fCount++] = bag;
     }
-    fListenerLock.Unlock();
+    if (dropped)
+        dropped->Release();
 }
 
 void VLogger::LogMessage(EMessageLevel level, const VString& message, const VString& source)
@@ -159,7 +213,51 @@ void VLogger::LogMessage(EMessageLevel level, const VString& message, const VStr
     LogBag(bag.Get());
 }
 
-void VLogger::Flush() {}
+void VLogger::_TakeBuffered(std::vector<const VValueBag*>& out)
+{
+    std::lock_guard<std::mutex> guard(fBufferLock);
+    const int32_t first = fWrapped ? fCount : 0;
+    const int32_t total = fWrapped ? kBufferSize : fCount;
+    out.reserve(size_t(total));
+    for (int32_t i = 0; i < total; ++i) {
+        const VValueBag*& slot = fSlots[(first + i) % kBufferSize];
+        out.push_back(slot);
+        slot = nullptr;
+    }
+    fCount = 0;
+    fWrapped = false;
+}
+
+void VLogger::_Deliver(std::vector<const VValueBag*>& bags)
+{
+    if (bags.empty())
+        return;
+    {
+        std::lock_guard<std::mutex> guard(fListenerLock);
+        tDelivering = true;
+        for (ILogListener* listener : fListeners) {
+            // A listener that runs out of memory loses this batch, not the others.
+            try {
+                listener->Put(bags);
+            } catch (const std::bad_alloc&) {
+            }
+        }
+        tDelivering = false;
+    }
+    for (const VValueBag* bag : bags)
+        bag->Release();
+    bags.clear();
+}
+
+void VLogger::Flush()
+{
+    if (tDelivering || !fFlushEnabled.load(std::memory_order_acquire))
+        return;
+    std::vector<const VValueBag*> bags;
+    std::lock_guard<std::mutex> guard(fDrainLock);
+    _TakeBuffered(bags);
+    _Deliver(bags);
+}
 
 bool VLogger::WithTag(uint32_t level, bool with)
 {
@@ -173,29 +271,56 @@ bool VLogger::WithTag(uint32_t level, bool with)
 
 bool VLogger::AddLogListener(ILogListener* listener)
 {
-    if (!listener)
+    assert(!tDelivering && "a listener must not add listeners from Put");
+    if (!listener || tDelivering)
         return false;
-    fListenerLock.Lock();
-    bool added = std::find(fListeners.begin(), fListeners.end(), listener) == fListeners.end();
-    if (added) {
-        listener->Retain();
-        fListeners.insert(fListeners.begin(), listener);
+    std::lock_guard<std::mutex> guard(fListenerLock);
+    if (!fReaderTask) {
+        auto* task = new (std::nothrow) VTask(64000, kTaskStylePreemptive, [this] {
+            VTask* self = VTask::GetCurrent();
+            while (!self->IsDying()) {
+                Flush();
+                // Listeners keep their failures to themselves; none piles up on this task.
+                self->FlushErrors();
+                VTask::ExecuteMessagesWithTimeout(kDrainInterval);
+            }
+        });
+        if (task) {
+            task->SetName(VString("Logger"));
+            if (task->Run())
+                fReaderTask = task;
+            else
+                task->Release();
+        }
     }
-    fListenerLock.Unlock();
-    return added;
+    if (std::find(fListeners.begin(), fListeners.end(), listener) != fListeners.end())
+        return false;
+    listener->Retain();
+    fListeners.insert(fListeners.begin(), listener);
+    return true;
 }
 
 bool VLogger::RemoveLogListener(ILogListener* listener)
 {
-    if (!listener)
+    assert(!tDelivering && "a listener must not remove listeners from Put");
+    if (!listener || tDelivering)
         return false;
-    Flush();
-    fListenerLock.Lock();
-    auto found = std::find(fListeners.begin(), fListeners.end(), listener);
-    bool removed = found != fListeners.end();
-    if (removed)
-        fListeners.erase(found);
-    fListenerLock.Unlock();
+    bool removed;
+    {
+        // The drain lock stays held from the last drain to the removal: a batch another task
+        // has already taken from the buffer cannot miss this listener.
+        std::lock_guard<std::mutex> drain(fDrainLock);
+        if (fFlushEnabled.load(std::memory_order_acquire)) {
+            std::vector<const VValueBag*> bags;
+            _TakeBuffered(bags);
+            _Deliver(bags);
+        }
+        std::lock_guard<std::mutex> guard(fListenerLock);
+        auto found = std::find(fListeners.begin(), fListeners.end(), listener);
+        removed = found != fListeners.end();
+        if (removed)
+            fListeners.erase(found);
+    }
     if (removed)
         listener->Release();
     return removed;

@@ -26,7 +26,8 @@ struct LoggedMessage {
 };
 
 // Listens to a logger (the process logger when none is given) for a scope and records what
-// reaches it; fails the test when there is no such logger. Thread-safe.
+// reaches it; the readers drain the logger first, so what was logged before is there. Fails the
+// test when there is no such logger. Thread-safe.
 class StLogCapture {
 public:
     explicit StLogCapture(VLogger* logger = nullptr)
@@ -34,6 +35,8 @@ public:
         , fRecorder(VRefPtr<VRecorder>::Adopt(new VRecorder))
     {
         EXPECT_NE(fLogger, nullptr) << "the test program has no process logger";
+        if (fLogger)
+            fLogger->Flush(); // what was logged before the capture is not its business
         EXPECT_TRUE(fLogger && fLogger->AddLogListener(fRecorder.Get()));
     }
     ~StLogCapture()
@@ -47,11 +50,15 @@ public:
     ILogListener* GetListener() const { return fRecorder.Get(); }
     int Batches() const
     {
+        if (fLogger)
+            fLogger->Flush();
         std::lock_guard<std::mutex> guard(fRecorder->fLock);
         return fRecorder->fBatches;
     }
     std::vector<LoggedMessage> Messages() const
     {
+        if (fLogger)
+            fLogger->Flush();
         std::lock_guard<std::mutex> guard(fRecorder->fLock);
         return fRecorder->fMessages;
     }

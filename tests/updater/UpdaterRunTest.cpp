@@ -83,6 +83,11 @@ protected:
     test::StEnvVar fDisplay{"DISPLAY", std::nullopt};
     test::StEnvVar fWayland{"WAYLAND_DISPLAY", std::nullopt};
     test::StEnvVar fPath{"PATH", fTemp / "bin:/usr/bin:/bin"};
+    // Messages in English unless a test asks for another language.
+    test::StEnvVar fLanguage{"LANGUAGE", std::nullopt};
+    test::StEnvVar fAllLocale{"LC_ALL", std::nullopt};
+    test::StEnvVar fMessagesLocale{"LC_MESSAGES", std::nullopt};
+    test::StEnvVar fLang{"LANG", "C.UTF-8"};
 };
 
 TEST_F(UpdaterRun, ReplacesRestartsAndTrashes)
@@ -204,7 +209,10 @@ TEST_F(UpdaterRun, RestartFailureKeepsTheOldBundleAside)
 TEST_F(UpdaterRun, FailureNotification)
 {
     std::filesystem::remove_all(fNew);
-    const std::vector<std::string> expected = {"--question", "--text=Error code: 2 (UPQZ)", "--ok-label=Yes",
+    const std::vector<std::string> expected = {"--question",
+        "--text=The new version of the application was not found at '" + fNew
+            + "/'. Nothing was changed. Download the update again, then retry.",
+        "--ok-label=Yes",
                                                "--cancel-label=No", "--default-cancel", "--no-markup"};
     struct Row {
         const char* name;

@@ -206,6 +206,19 @@ TEST_F(UpdaterRun, RestartFailureKeepsTheOldBundleAside)
     EXPECT_FALSE(test::EntryExists(fTemp / "home/.local/share/Trash"));
 }
 
+TEST_F(UpdaterRun, TrashRefusedDeletesTheOldBundle)
+{
+    // A file where the Trash folder would go: the move fails, the old bundle is deleted, and
+    // the move's error still makes the run a failure although the update is in place.
+    test::WriteFile(fTemp / "not a folder", "");
+    test::StEnvVar dataHome("XDG_DATA_HOME", fTemp / "not a folder");
+    std::string out, err;
+    EXPECT_EQ(Run({"--silent"}, out, err), 2);
+    EXPECT_EQ(WaitForLines(fRecord, 1), "2\n");
+    EXPECT_EQ(Manifest(fOld), fNewManifest);
+    EXPECT_EQ(NamesIn(fTemp / "My Apps"), (Names{"Client.app"}));
+}
+
 TEST_F(UpdaterRun, FailureNotification)
 {
     std::filesystem::remove_all(fNew);

@@ -79,6 +79,9 @@ protected:
     [[nodiscard]] bool _LaunchApplication(const VFilePath& appPath);
 
 private:
+    // Tests drive single stages with members set directly.
+    friend class VUpdateEngineTestAccess;
+
     // The stages live in one source file each: VUpdateEngine.cpp (run sequence),
     // VUpdateEngineCommandLine.cpp, VUpdateEngineLog.cpp, VUpdateEngineCustomization.cpp,
     // VUpdateEngineWait.cpp, VUpdateEngineSwap.cpp, VUpdateEngineRestart.cpp.
@@ -92,14 +95,20 @@ private:
     void _AppendLogFileReference(VString& message) const;
     // Opens the log file with the desktop's default application (the notification's Yes).
     void _OpenLogFile() const;
-    // The log file the logger writes first: its folder, its log name and "_1.txt".
-    [[nodiscard]] bool _GetLogFilePath(VFilePath& out) const;
-    static void _ReleaseLocalizationManager(VLocalizationManager* manager);
     // The one notification after a failed run: the last error's text and the log file's name,
     // as a Yes/No question whose Yes opens the log file.
     void _ShowFailureNotification(VErrorContext* context);
+    // The log file the logger writes first: its folder, its log name and "_1.txt".
+    [[nodiscard]] bool _GetLogFilePath(VFilePath& out) const;
+    static void _ReleaseLocalizationManager(VLocalizationManager* manager);
 
     bool _FinishClientCustomization();
+    // Writes the server link file "Contents/Database/EnginedServer.QZlink" of uptodateBundle from
+    // clientInfo; always true (failures are on the error context).
+    bool _SetIPAdressOnClientPref(const VJSONObject& clientInfo, const VFilePath& uptodateBundle);
+    // Adds the execute bits to the up-to-date bundle's executable (the file its Info.plist
+    // names); no bundle or no executable is no error. clientInfo is not read.
+    bool _FinishMacClientCustomization(const VJSONObject& clientInfo);
 
     VFilePath fLogFolder;
     VFilePath fClientInfoFile;

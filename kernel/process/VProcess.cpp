@@ -6,6 +6,7 @@
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VDebugMgr.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/files/VFilePath.h"
@@ -14,9 +15,11 @@
 #include "kernel/files/VFolder.h"
 #include "kernel/logging/VLogger.h"
 #include "kernel/platform/XLinuxSystem.h"
+#include "kernel/system/VSystem.h"
 #include "kernel/process/VTask.h"
 #include "kernel/process/VTaskMgr.h"
 #include "kernel/text/VIntlMgr.h"
+#include "xml/VInfoPlist.h"
 
 #ifndef QZ_PRODUCT_NAME
 #define QZ_PRODUCT_NAME ""
@@ -85,18 +88,11 @@ enum : uint32_t {
     kServiceDebugMgr = 1u << 2,
 };
 
-// The one place where the frame tells the user why it cannot start. Notifications arrive with
-// the system queries; until then nothing is shown (as on a desktop-less session).
+// The one place where the frame tells the user why it cannot start. Without a desktop nothing
+// can be shown, and the exit code alone tells.
 void DisplayInitializationFailure(const VString& message)
 {
-    (void) message;
-}
-
-// The kernel must have renameat2 (3.15) for the swap to be safe; every supported version value
-// maps to that requirement.
-bool IsSystemVersionOrAbove(SystemVersion)
-{
-    return XLinuxSystem::IsKernelVersionOrAbove(3, 15);
+    (void)VSystem::DisplayNotification(VString("Initialization failed"), message, 0);
 }
 
 } // namespace
@@ -105,8 +101,40 @@ VProcess::VProcess()
     : fFileSystemNamespace(new VFileSystemNamespace)
     , fProductName(QZ_PRODUCT_NAME)
     , fProductVersion(QZ_PRODUCT_VERSION)
-    , fLogSourceIdentifier(fProductName)
 {
+}
+
+const VString& VProcess::GetProductName() const
+{
+    std::call_once(fBundleInfoLoaded, [this] { _LoadBundleInfo(); });
+    return fProductName;
+}
+
+const VString& VProcess::GetProductVersion() const
+{
+    std::call_once(fBundleInfoLoaded, [this] { _LoadBundleInfo(); });
+    return fProductVersion;
+}
+
+// The Info.plist lies in the executable's parent folder (a bundle's Contents). Its errors are
+// dropped: a program run outside a bundle keeps the compiled-in values.
+void VProcess::_LoadBundleInfo() const
+{
+    VRefPtr<VFolder> contents = VRefPtr<VFolder>::Adopt(RetainFolder(kFolderContents));
+    if (!contents)
+        return;
+    StErrorContextInstaller quiet(false, true);
+    auto file = VRefPtr<VFile>::Adopt(new VFile(*contents, VString("Info.plist")));
+    if (!file->Exists())
+        return;
+    VInfoPlist plist;
+    if (!plist.LoadFromFile(*file))
+        return;
+    VString text;
+    if (plist.GetString(VString("CFBundleName"), text) && !text.IsEmpty())
+        fProductName = text;
+    if (plist.GetString(VString("CFBundleShortVersionString"), text) && !text.IsEmpty())
+        fProductVersion = text;
 }
 
 VProcess::~VProcess()
@@ -238,7 +266,7 @@ void VProcess::_DeInit()
 
 bool VProcess::DoCheckSystemVersion(SystemVersion version)
 {
-    if (IsSystemVersionOrAbove(version))
+    if (VSystem::IsSystemVersionOrAbove(version))
         return true;
     VString message(version == kSystemVersionMinimum ? "This application needs at least OS X 10.12"
                                                      : "This application needs at least OS X 10.7");

@@ -29,8 +29,8 @@ protected:
         }
         auto inner = VRefPtr<VValueBag>::Adopt(new VValueBag);
         inner->SetString(StPackedDictionaryKey("deep"), VString("\xc3\xa9"));
-        bag->GetElements(StPackedDictionaryKey("item"))->RetainNth(1)->AddElement(StPackedDictionaryKey("sub"), inner.Get());
-        bag->GetElements(StPackedDictionaryKey("item"))->RetainNth(1)->Release();
+        auto first = VRefPtr<VValueBag>::Adopt(bag->GetElements(StPackedDictionaryKey("item"))->RetainNth(1));
+        first->AddElement(StPackedDictionaryKey("sub"), inner.Get());
         return bag;
     }
 };

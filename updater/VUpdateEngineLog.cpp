@@ -8,6 +8,7 @@
 #include "kernel/system/VSystem.h"
 #include "kernel/time/VTime.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/logging/ILoggerBagKeys.h"
@@ -121,9 +122,13 @@ bool VUpdateEngine::_InitLocalizationManager()
     auto bundle = VRefPtr<VFolder>::Adopt(RetainFolder(kFolderBundle));
     DialectCode language = VComponentManager::GetLocalizationLanguage(bundle.Get(), true, 0);
     fLocalizationManager.reset(new VLocalizationManager(language));
-    // A bundle without localization files leaves the manager empty: every text falls back to
-    // its built-in default and errors to their error strings.
-    (void) fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
+    {
+        // A bundle without localization files leaves the manager empty: every text falls back
+        // to its built-in default and errors to their error strings. A damaged file must not
+        // fail the update either, so its XML errors are reported to the logger and dropped.
+        StErrorContextInstaller dropped(false, false);
+        (void) fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
+    }
     // There is no type-identifier manager on this platform to hand the manager to.
     SetLocalizer(fLocalizationManager.get());
     for (OsType component : kLocalizedComponents)

@@ -165,6 +165,26 @@ TEST_F(UpdaterRun, HandshakeThenWaitForTheCaller)
     EXPECT_EQ(Manifest(fOld), fNewManifest);
 }
 
+TEST_F(UpdaterRun, SampleCallerOfTheGuide)
+{
+    std::string out, err;
+    const std::string updater = fUpdaterBundle + "/Contents/MacOS/updater";
+    const int status = test::RunChild(NUVO_SAMPLE_CALLER, {updater, fOld, fNew}, out, err);
+    EXPECT_EQ(test::ExitCodeOf(status), 0);
+    EXPECT_EQ(out.rfind("the updater is waiting for us (pid ", 0), 0u) << out;
+    EXPECT_EQ(WaitForLines(fRecord, 1), "2\n") << "the new version restarted once the caller quit";
+    EXPECT_EQ(Manifest(fOld), fNewManifest);
+    // The updater outlives its caller: let it finish with the old bundle before going on.
+    for (int i = 0; i < 600 && !test::EntryExists(Trashed("Client_old0001.app")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(Manifest(Trashed("Client_old0001.app")), fOldManifest);
+
+    // Missing bundles: the updater stops before the handshake and the caller reports its code.
+    std::filesystem::remove_all(fNew);
+    EXPECT_EQ(test::ExitCodeOf(test::RunChild(NUVO_SAMPLE_CALLER, {updater, fOld, fNew}, out, err)), 2);
+    EXPECT_EQ(out, "the updater ended without waiting for us, exit code 2\n");
+}
+
 TEST_F(UpdaterRun, PidThatIsGoneAndNoCallerLog)
 {
     const pid_t gone = ::fork();
@@ -188,6 +208,19 @@ TEST_F(UpdaterRun, RestartFailureKeepsTheOldBundleAside)
     EXPECT_EQ(Manifest(fOld), fNewManifest);
     EXPECT_EQ(Manifest(fTemp / "My Apps/Client_old0001.app"), fOldManifest);
     EXPECT_FALSE(test::EntryExists(fTemp / "home/.local/share/Trash"));
+}
+
+TEST_F(UpdaterRun, TrashRefusedDeletesTheOldBundle)
+{
+    // A file where the Trash folder would go: the move fails, the old bundle is deleted, and
+    // the move's error still makes the run a failure although the update is in place.
+    test::WriteFile(fTemp / "not a folder", "");
+    test::StEnvVar dataHome("XDG_DATA_HOME", fTemp / "not a folder");
+    std::string out, err;
+    EXPECT_EQ(Run({"--silent"}, out, err), 2);
+    EXPECT_EQ(WaitForLines(fRecord, 1), "2\n");
+    EXPECT_EQ(Manifest(fOld), fNewManifest);
+    EXPECT_EQ(NamesIn(fTemp / "My Apps"), (Names{"Client.app"}));
 }
 
 TEST_F(UpdaterRun, FailureNotification)

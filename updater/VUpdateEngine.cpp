@@ -1,12 +1,16 @@
 #include "updater/VUpdateEngine.h"
 
+#include <chrono>
+#include <ctime>
 #include <vector>
 
 #include "kernel/base/VRefPtr.h"
 #include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/VErrorContext.h"
 #include "kernel/files/VFolder.h"
+#include "kernel/system/VSystem.h"
 #include "kernel/values/StPackedDictionaryKey.h"
 #include "kernel/values/VValueBag.h"
 #include "updater/UpdaterErrors.h"
@@ -21,6 +25,21 @@ void ThrowPathError(VError code, const VFilePath& path)
     VErrorBase* error = new VErrorBase(code);
     error->GetBag()->SetString(StPackedDictionaryKey("path"), path.GetPath());
     _PushRetainedError(error);
+}
+
+// The current local date and time as two texts for the start and end lines.
+// TODO(time): VTime::FormatByOS (the locale's short styles) once the time classes land; until
+// then a fixed ISO form.
+void GetDateAndTime(VString& date, VString& time)
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    date = VString(text);
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    time = VString(text);
 }
 
 } // namespace
@@ -44,9 +63,39 @@ void VUpdateEngine::DoRun()
     StErrorContextInstaller errorContext(true, true);
     if (!_InitLog() && errorContext.GetLastError() != VE_OK)
         fSilent = false;  // a log that cannot be opened always ends with the notification
+
+    VString date, time;
+    GetDateAndTime(date, time);
+    LogInfo("Updater starting - %S - %S", &date, &time);
     if (errorContext.GetLastError() == VE_OK)
         _ApplyUpdate();
     DumpErrorStack(errorContext.GetContext(), true);
+
+    GetDateAndTime(date, time);
+    if (errorContext.GetLastError() == VE_OK) {
+        LogInfo("Update successful - %S - %S", &date, &time);
+        return;
+    }
+    LogInfo("Update failed - %S - %S", &date, &time);
+    if (!fSilent)
+        _ShowFailureNotification(errorContext.GetContext());
+}
+
+void VUpdateEngine::_ShowFailureNotification(VErrorContext* context)
+{
+    VString message;
+    const auto& errors = context->GetErrorStack();
+    if (!errors.empty()) {
+        errors.back()->GetErrorDescription(message);
+        if (message.IsEmpty())
+            errors.back()->GetErrorString(message);
+    }
+    _AppendLogFileReference(message);
+    // An empty title makes the message the alert's header; No is the default button.
+    ENotificationResponse response = eNotificationResponseNone;
+    if (VSystem::DisplayNotification(VString(), message, kNotificationKindYesNo, &response)
+        && response == eNotificationResponseYes)
+        _OpenLogFile();
 }
 
 void VUpdateEngine::_ApplyUpdate()
@@ -63,8 +112,49 @@ void VUpdateEngine::_ApplyUpdate()
     if (errorContext.GetLastError() != VE_OK)
         return;
 
+    // Before anything else changes on disk, so that the swap finds its staging name free.
+    _RemoveLeftoverStaging();
+    if (errorContext.GetLastError() != VE_OK)
+        return;
+
     if (fClientInfoFile.IsFile() && (!_FinishClientCustomization() || errorContext.GetLastError() != VE_OK))
         return;
+
+    if (fReportProgressToCaller) {
+        _LogProgressToCaller("waitquit", -1);
+        _CloseStandardStreams();
+    }
+
+    LogInfo("Waiting for external process to quit");
+    (void) _WaitForPidToQuit();
+    if (errorContext.GetLastError() != VE_OK) {
+        LogError("External process wait failed");
+        _ThrowError(VE_UPDATER_WAIT_FAILED);
+        return;
+    }
+
+    LogInfo("Proceeding with up-to-date application install...");
+    auto install = VRefPtr<VFolder>::Adopt(new VFolder(fInstallPath));
+    auto setAside = VRefPtr<VFolder>::Adopt(_SwapApplications(*outdated, *upToDate, *install));
+    if (errorContext.GetLastError() != VE_OK) {
+        // Whatever the swap left in place stays there.
+        LogError("Up-to-date application install failed");
+        _ThrowError(VE_UPDATER_INSTALL_FAILED);
+        return;
+    }
+
+    LogInfo("Proceeding with up-to-date application restart...");
+    if (!_LaunchApplication(fInstallPath) || errorContext.GetLastError() != VE_OK) {
+        // The outdated bundle stays under its temporary name.
+        LogError("Up-to-date application restart failed");
+        return;
+    }
+
+    LogInfo("Up-to-date application restarted");
+    if (setAside) {
+        if (setAside->MoveToTrash() != VE_OK)
+            (void) setAside->DeleteForced();  // the move's error stays: the run ends as failed
+    }
 }
 
 void VUpdateEngine::DoQuit()

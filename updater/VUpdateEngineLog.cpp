@@ -1,18 +1,26 @@
 // The updater's log lines, its error stack in the log, the log file and the localizer.
 
 #include "kernel/base/VRefPtr.h"
+#include "kernel/files/VFile.h"
+#include "kernel/files/VFolder.h"
+#include "kernel/logging/VLog4jMsgFileLogger.h"
+#include "kernel/process/VComponentManager.h"
+#include "kernel/system/VSystem.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/logging/ILoggerBagKeys.h"
 #include "kernel/logging/VLogger.h"
 #include "kernel/values/VValueBag.h"
 #include "updater/VUpdateEngine.h"
+#include "xml/VLocalizationManager.h"
 
 namespace nuvo {
 
 namespace {
 
 constexpr OsType kLogComponent = MakeOsType("QZUP");
+// The error components whose messages come from the updater's localization files.
+constexpr OsType kLocalizedComponents[] = {kComponentNuvo, kComponentXml, MakeOsType("PW32"), kComponentUpdater};
 
 } // namespace
 
@@ -83,18 +91,71 @@ void VUpdateEngine::_DeInitLog()
 
 bool VUpdateEngine::_InitLocalizationManager()
 {
-    // No localization files are read yet: error texts fall back to their error strings.
+    auto bundle = VRefPtr<VFolder>::Adopt(RetainFolder(kFolderBundle));
+    DialectCode language = VComponentManager::GetLocalizationLanguage(bundle.Get(), true, 0);
+    fLocalizationManager.reset(new VLocalizationManager(language));
+    // A bundle without localization files leaves the manager empty: every text falls back to
+    // its built-in default and errors to their error strings.
+    (void) fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
+    // There is no type-identifier manager on this platform to hand the manager to.
+    SetLocalizer(fLocalizationManager.get());
+    for (OsType component : kLocalizedComponents)
+        VErrorBase::RegisterLocalizer(component, fLocalizationManager.get());
     return true;
 }
 
-void VUpdateEngine::_AppendLogFileReference(VString& /*message*/) const
+void VUpdateEngine::_ReleaseLocalizationManager(VLocalizationManager* manager)
 {
-    // There is no log file logger yet, so there is no file to point to.
+    // Error texts may still be asked for after the engine is gone (the frame logs the errors
+    // left on the main task): nobody may keep a pointer to the released manager.
+    for (OsType component : kLocalizedComponents) {
+        if (VErrorBase::GetLocalizer(component) == manager)
+            VErrorBase::UnregisterLocalizer(component);
+    }
+    VProcess* process = VProcess::Get();
+    if (process != nullptr && process->GetLocalizer() == manager)
+        process->SetLocalizer(nullptr);
+    manager->Release();
+}
+
+bool VUpdateEngine::_GetLogFilePath(VFilePath& out) const
+{
+    if (fLogFileLogger == nullptr)
+        return false;
+    VString name;
+    fLogFileLogger->GetLogFolderPath(out);
+    fLogFileLogger->GetLogName(name);
+    name.AppendCString("_1.txt");
+    out.ToSubFile(name);
+    return out.IsValid();
+}
+
+void VUpdateEngine::_AppendLogFileReference(VString& message) const
+{
+    VFilePath logFile;
+    if (!_GetLogFilePath(logFile))
+        return;
+    VString text = LocalizeString(VString("MoreInformationsAvailableInLogFile"),
+                                  "More information is available in the log file '{LogFilePath}'");
+    if (text.IsEmpty())
+        return;
+    VString posixPath;
+    logFile.GetPosixPath(posixPath);
+    auto bag = VRefPtr<VValueBag>::Adopt(new VValueBag);
+    bag->SetString(StPackedDictionaryKey("LogFilePath"), posixPath);
+    text.Format(bag.Get(), true);
+    message.AppendCString("\r\n");
+    message.AppendString(text);
 }
 
 void VUpdateEngine::_OpenLogFile() const
 {
-    // There is no log file logger yet, so there is no file to open.
+    // A logger that never started may have no file: there is nothing to open then.
+    VFilePath logFile;
+    if (!_GetLogFilePath(logFile) || !VRefPtr<VFile>::Adopt(new VFile(logFile))->Exists())
+        return;
+    // A failure is on the run's error context, which the process logger still receives.
+    (void) VSystem::OpenWithDefaultApplication(logFile);
 }
 
 } // namespace nuvo

@@ -3,12 +3,18 @@
 
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/process/VTask.h"
+#include "kernel/system/VSystem.h"
 #include "updater/VUpdateEngine.h"
 
 int main(int argc, char** argv)
 {
     nuvo::sProcessCommandLineArgc = argc;
     nuvo::sProcessCommandLineArgv = argv;
+
+    // The restart runs "open" through the launcher's PATH search: the one shipped beside the
+    // updater must win over anything else of that name. Without it the restart reports its own
+    // error, so a failure here is not fatal.
+    (void)nuvo::VSystem::PrependExecutableFolderToPath();
 
     // The toolkit allocates with malloc (VMemory.h): there is no memory manager to create, so the
     // "cannot create it" exit is never taken.

@@ -47,4 +47,16 @@ inline constexpr VError VE_DISK_FULL = MakeNuvoError(658);
 inline constexpr VError VE_FOLDER_CANNOT_COPY = MakeNuvoError(660);
 inline constexpr VError VE_FOLDER_CANNOT_MOVE_TO_TRASH = MakeNuvoError(661);
 
+// JSON (parser, value model, writer).
+inline constexpr VError VE_JSON_MALFORMED = MakeNuvoError(550);
+inline constexpr VError VE_JSON_INVALID_TOKEN = MakeNuvoError(551);
+inline constexpr VError VE_JSON_UNTERMINATED_STRING = MakeNuvoError(552);
+inline constexpr VError VE_JSON_EXTRA_COMMA = MakeNuvoError(553);
+inline constexpr VError VE_JSON_NOTHING_FOUND = MakeNuvoError(554);
+inline constexpr VError VE_JSON_TOO_DEEP = MakeNuvoError(555);
+inline constexpr VError VE_JSON_CYCLE = MakeNuvoError(900);
+inline constexpr VError VE_JSON_CANNOT_STRINGIFY = MakeNuvoError(911);
+inline constexpr VError VE_JSON_NOT_GENERIC = MakeNuvoError(914);
+inline constexpr VError VE_JSON_ALREADY_STRINGIFIED = MakeNuvoError(916);
+
 } // namespace nuvo

@@ -11,6 +11,7 @@
 namespace nuvo {
 
 class ILocalizer;
+class VJSONObject;
 class VValueBag;
 
 // An error record: a code, the ID and name of the task that created it, and an owned bag of
@@ -58,7 +59,9 @@ public:
     VError SaveToBag(VValueBag& bag) const;
     VError LoadFromBag(const VValueBag& bag);
 
-    // JSON form ({"errCode", "componentSignature", "message"}) is added with the JSON layer.
+    // A new object {"errCode": low 32 bits as a signed number, "componentSignature": the four
+    // characters, "message": GetErrorDescription}; the caller releases it.
+    [[nodiscard]] VJSONObject* CreateJSONObject() const;
 
     // No call chain is recorded on this platform: out is left unchanged.
     void GetStackCrawl(VString&) const {}

@@ -12,6 +12,7 @@
 
 namespace nuvo {
 
+class VJSONValue;
 class VValueBag;
 
 // One scope's stack of error records (oldest first), with a filter of codes it absorbs, optional
@@ -62,7 +63,8 @@ public:
     // Appends the records of bag's "error" elements: 'nuvo' 100 when memory runs out, else the
     // first failing record's result, else 0.
     VError LoadFromBag(const VValueBag& bag);
-    // The JSON array form is added with the JSON layer.
+    // An array of the records' JSON objects, oldest first; undefined when the context is empty.
+    void SaveToJSONArray(VJSONValue& out) const;
 
     // Every record, oldest first, through the process logger (nothing without one).
     void SendErrorsToLogger() const;

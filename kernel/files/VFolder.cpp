@@ -358,4 +358,14 @@ void VFolder::DebugDump(VString& out) const
     out.AppendString(fPath.GetPath());
 }
 
+VError VFolder::FlushFileSystem() const
+{
+    return _Wrap(XLinuxFolder::SyncFileSystem(fPosixPath), VE_UNKNOWN_ERROR);
+}
+
+VError VFolder::Flush() const
+{
+    return _Wrap(XLinuxFolder::SyncFolder(fPosixPath), VE_UNKNOWN_ERROR);
+}
+
 } // namespace nuvo

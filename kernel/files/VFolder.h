@@ -78,6 +78,14 @@ public:
     // FileCopyOptions::kSkipInvisible leaves out names beginning with '.'.
     VError CopyContentsTo(const VFolder& dest, unsigned options = 0) const;
 
+    // Writes back every dirty buffer of the file system holding this folder (syncfs), so that a
+    // tree copied into it is durable before it is renamed into place. Failure: 'nuvo' 1 with
+    // the native cause.
+    VError FlushFileSystem() const;
+    // Makes the folder's own entries durable (fsync of the folder): renames and creations in
+    // it survive a power cut. Failure: 'nuvo' 1 with the native cause.
+    VError Flush() const;
+
     // A new VFolder for the parent (the caller releases it); null for "/".
     VFolder* RetainParentFolder(bool sandboxed = false) const override;
     VFilePath GetPath() const override { return fPath; }

@@ -172,4 +172,33 @@ VError XLinuxFolder::MoveToTrash(const std::string& path)
     return XLinuxTrash::MoveToTrash(path);
 }
 
+namespace {
+
+// Opens the folder read-only for a sync call, runs it and closes it; the call's errno wins over
+// a failing close.
+template <class Call>
+VError SyncOpenFolder(const std::string& path, Call call)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return XLinuxErrnoToError(errno);
+    VError result = VE_OK;
+    if (call(fd) != 0)
+        result = XLinuxErrnoToError(errno);
+    ::close(fd);
+    return result;
+}
+
+} // namespace
+
+VError XLinuxFolder::SyncFileSystem(const std::string& path)
+{
+    return SyncOpenFolder(path, [](int fd) { return ::syncfs(fd); });
+}
+
+VError XLinuxFolder::SyncFolder(const std::string& path)
+{
+    return SyncOpenFolder(path, [](int fd) { return ::fsync(fd); });
+}
+
 } // namespace nuvo

@@ -52,6 +52,12 @@ public:
     [[nodiscard]] static VError DeleteForced(const std::string& path);
     [[nodiscard]] static VError MoveToTrash(const std::string& path);
 
+    // Writes back every dirty buffer of the file system that holds path (syncfs(2)): one call
+    // makes a whole freshly copied tree durable.
+    [[nodiscard]] static VError SyncFileSystem(const std::string& path);
+    // fsync(2) of the folder itself: makes its entries (renames, creations) durable.
+    [[nodiscard]] static VError SyncFolder(const std::string& path);
+
     // path without its trailing '/' characters ("/" stays "/").
     static std::string WithoutTrailingSlash(const std::string& path);
 };

@@ -153,12 +153,17 @@ std::string XLinuxTrash::CandidateName(const std::string& name, unsigned attempt
 {
     if (attempt <= 1)
         return name;
-    const std::string number = "." + std::to_string(attempt);
+    // Built by appending: g++ 12 at -O3 reports a false -Wrestrict overlap in the inlined
+    // const char* + std::string concatenation.
     size_t dot = name.rfind('.');
     // A leading dot starts a hidden name, a trailing one ends a name: neither opens an extension.
     if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
-        return name + number;
-    return name.substr(0, dot) + number + name.substr(dot);
+        dot = name.size();
+    std::string candidate(name, 0, dot);
+    candidate.push_back('.');
+    candidate.append(std::to_string(attempt));
+    candidate.append(name, dot, std::string::npos);
+    return candidate;
 }
 
 std::string XLinuxTrash::HomeTrashPath()

@@ -1,12 +1,14 @@
-// POSIX signal set-up of the process frame.
-// Holds sigaction and the signal handler; nothing here may lock or allocate.
+// POSIX side of the command-line process frame: sigaction and the signal handler (nothing in
+// the handler may lock or allocate), and the standard streams moved onto /dev/null.
 
 #include "kernel/platform/XPosixProcessIPC.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "kernel/process/VProcess.h"
 
@@ -62,6 +64,25 @@ bool XPosixProcessIPC::Init()
     return InstallHandler(SIGTERM, SIGINT, SIGQUIT, SA_RESTART)
         && InstallHandler(SIGINT, SIGQUIT, SIGTERM, SA_RESTART)
         && InstallHandler(SIGQUIT, SIGINT, SIGTERM, SA_RESTART | SA_RESETHAND);
+}
+
+void XPosixProcessIPC::CloseStandardStreams()
+{
+    // freopen closes each stream's descriptor and reopens the lowest free number, which is the
+    // one just closed; the stdio objects stay valid, unlike after fclose.
+    (void) std::freopen("/dev/null", "r", stdin);
+    (void) std::freopen("/dev/null", "w", stdout);
+    (void) std::freopen("/dev/null", "w", stderr);
+    // A stream that was already closed when we started left its number free: fill it.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            continue;
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
 }
 
 } // namespace nuvo

@@ -6,6 +6,7 @@
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/base/VRefPtr.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VDebugMgr.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/files/VFilePath.h"
@@ -16,6 +17,8 @@
 #include "kernel/platform/XLinuxSystem.h"
 #include "kernel/process/VTask.h"
 #include "kernel/process/VTaskMgr.h"
+#include "kernel/text/VIntlMgr.h"
+#include "xml/VInfoPlist.h"
 
 #ifndef QZ_PRODUCT_NAME
 #define QZ_PRODUCT_NAME ""
@@ -34,10 +37,6 @@ std::atomic<VProcess*> VProcess::sInstance{nullptr};
 // The services below are switched on and off by the process object only; none of them has
 // behaviour this program relies on yet, so they are the smallest objects that can take part in
 // the start-up and shut-down order.
-
-// Locale services of the process.
-class VIntlMgr {
-};
 
 // Named folders ("file systems") that other parts of the toolkit resolve paths against.
 class VFileSystemNamespace {
@@ -108,8 +107,40 @@ VProcess::VProcess()
     : fFileSystemNamespace(new VFileSystemNamespace)
     , fProductName(QZ_PRODUCT_NAME)
     , fProductVersion(QZ_PRODUCT_VERSION)
-    , fLogSourceIdentifier(fProductName)
 {
+}
+
+const VString& VProcess::GetProductName() const
+{
+    std::call_once(fBundleInfoLoaded, [this] { _LoadBundleInfo(); });
+    return fProductName;
+}
+
+const VString& VProcess::GetProductVersion() const
+{
+    std::call_once(fBundleInfoLoaded, [this] { _LoadBundleInfo(); });
+    return fProductVersion;
+}
+
+// The Info.plist lies in the executable's parent folder (a bundle's Contents). Its errors are
+// dropped: a program run outside a bundle keeps the compiled-in values.
+void VProcess::_LoadBundleInfo() const
+{
+    VRefPtr<VFolder> contents = VRefPtr<VFolder>::Adopt(RetainFolder(kFolderContents));
+    if (!contents)
+        return;
+    StErrorContextInstaller quiet(false, true);
+    auto file = VRefPtr<VFile>::Adopt(new VFile(*contents, VString("Info.plist")));
+    if (!file->Exists())
+        return;
+    VInfoPlist plist;
+    if (!plist.LoadFromFile(*file))
+        return;
+    VString text;
+    if (plist.GetString(VString("CFBundleName"), text) && !text.IsEmpty())
+        fProductName = text;
+    if (plist.GetString(VString("CFBundleShortVersionString"), text) && !text.IsEmpty())
+        fProductVersion = text;
 }
 
 VProcess::~VProcess()

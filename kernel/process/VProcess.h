@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "kernel/base/VObject.h"
 #include "kernel/logging/EMessageLevel.h"
@@ -70,7 +71,8 @@ public:
     // A new folder for kind (see the kFolder constants), or null for an unknown kind or when the
     // executable's location cannot be found. The caller releases it.
     [[nodiscard]] virtual VFolder* RetainFolder(uint32_t kind) const;
-    virtual VString GetLogSourceIdentifier() const { return fLogSourceIdentifier; }
+    // The product name.
+    virtual VString GetLogSourceIdentifier() const { return GetProductName(); }
     virtual const VJSONClass* GetClassObject(const VString& className, const VString& storeName) const;
 
     // Runs the application once on the main task: DoRun then DoQuit, then the main task dies.
@@ -90,8 +92,11 @@ public:
     VFileSystemNamespace* GetFileSystemNamespace() const { return fFileSystemNamespace; }
     VJSONClassStore* GetJSONClassStore() const { return fJSONClassStore; }
 
-    const VString& GetProductName() const { return fProductName; }
-    const VString& GetProductVersion() const { return fProductVersion; }
+    // "CFBundleName" and "CFBundleShortVersionString" of the main bundle's Info.plist, read on
+    // first use (so that a program that never asks does not start the XML library); the values
+    // compiled into the program when there is no bundle or the file does not say.
+    const VString& GetProductName() const;
+    const VString& GetProductVersion() const;
 
     // The folder kinds for an executable at executablePath (a full POSIX path of a file), as
     // RetainFolder computes them; an empty text for an unknown kind. Exposed for tests.
@@ -124,9 +129,11 @@ private:
     VIntlMgr* fIntlMgr = nullptr;
     ILocalizer* fLocalizer = nullptr;
     VFileSystemNamespace* fFileSystemNamespace = nullptr;
-    VString fProductName;
-    VString fProductVersion;
-    VString fLogSourceIdentifier;
+    void _LoadBundleInfo() const;
+
+    mutable std::once_flag fBundleInfoLoaded;
+    mutable VString fProductName;
+    mutable VString fProductVersion;
     VLogger* fLogger = nullptr;
     VJSONClassStore* fJSONClassStore = nullptr;
     uint32_t fInitFlags = 0;

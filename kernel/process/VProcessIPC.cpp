@@ -38,6 +38,11 @@ VProcessIPC::~VProcessIPC()
         sInstance = nullptr;
 }
 
+void VProcessIPC::CloseStandardStreams()
+{
+    XPosixProcessIPC::CloseStandardStreams();
+}
+
 std::vector<VString> VProcessIPC::BuildArgumentVector(int argc, char* const* argv)
 {
     std::vector<VString> args;

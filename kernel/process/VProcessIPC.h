@@ -34,6 +34,11 @@ public:
     // arguments whose first five bytes are "-psn_" (the desktop's process serial number).
     static std::vector<VString> BuildArgumentVector(int argc, char* const* argv);
 
+    // Closes standard input, output and error for good (a reader of our output sees end of
+    // file); descriptors 0-2 stay taken by the null device so that they never leak a later file
+    // into a child's standard streams.
+    static void CloseStandardStreams();
+
 protected:
     // Waits for messages until the main task is dying.
     void DoRun() override;

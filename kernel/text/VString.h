@@ -189,6 +189,14 @@ public:
     void* WriteToPtr(void* data) const override;
     const void* LoadFromPtr(const void* data) override;
 
+    // JSON string forms. Options are the JSON writer's: 0x1 adds the double quotes, 0x10 copies
+    // the text unescaped, 0x400 also escapes '&' and '\''. 'nuvo' 107 when out cannot hold
+    // the escaped text. The one-argument form writes the quoted form.
+    VError GetJSONString(VString& out, unsigned int options) const;
+    void GetJSONString(VString& out) const override { (void)GetJSONString(out, 1); }
+    // Reads a JSON string's text, with or without its double quotes, undoing its escapes.
+    bool FromJSONString(const VString& text) override;
+
     void DebugDump(VString& out) const override;
 
 protected:
@@ -223,6 +231,10 @@ private:
 int32_t ComputeProgressiveResize(int32_t requestedLength, int32_t currentLength);
 
 VString operator+(const VString& a, const VString& b);
+
+// The escaped JSON form of length units of text appended to out (VString::GetJSONString's
+// rules for options 0x1, 0x10 and 0x400), for writers that build their text in one buffer.
+void AppendJSONEscapedText(const UniChar* text, int32_t length, unsigned int options, std::u16string& out);
 
 // Free number-text helpers.
 VString ToString(int value);

@@ -94,6 +94,25 @@ void ILogger::LogErrorIfNecessary(const VErrorBase* error)
     logger->LogBag(bag.Get());
 }
 
+void ILogger::LogAssertIfNecessary(const char* file, const char* text, int32_t line)
+{
+    VLogger* logger = GetProcessLogger(EML_Assert);
+    if (!logger)
+        return;
+    VRefPtr<VValueBag> bag;
+    try {
+        bag = VRefPtr<VValueBag>::Adopt(new VValueBag);
+        bag->SetLong(ILoggerBagKeys::level, int32_t(EML_Assert));
+        bag->SetString(ILoggerBagKeys::message, VString(text ? text : ""));
+        bag->SetString(ILoggerBagKeys::file_name, VString(file ? file : ""));
+        bag->SetLong(ILoggerBagKeys::line_number, line);
+        SetSource(*bag);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    logger->LogBag(bag.Get());
+}
+
 VLogger::VLogger() = default;
 
 VLogger::~VLogger()

@@ -266,6 +266,18 @@ TEST(VLogger, ErrorRecordsTakeTheirSourceFromTheTaskProperties)
                             "Error code: 0 ()|6|0|" + processSource + "||"}));
 }
 
+TEST(VLogger, FailedAssertionsAreLoggedOnlyWhenAssertPasses)
+{
+    VLogger* logger = VProcess::Get()->GetLogger();
+    StLogCapture log;
+    ILogger::LogAssertIfNecessary("VThing.cpp", "count > 0", 12);
+    const bool previous = logger->WithAssert(true);
+    ILogger::LogAssertIfNecessary("VThing.cpp", "count > 0", 12);
+    logger->WithAssert(previous);
+    const std::string processSource = to_string(VProcess::Get()->GetLogSourceIdentifier());
+    EXPECT_EQ(MessageSourceLevel(log), Lines{"count > 0|" + processSource + "|2"});
+}
+
 // Runs out of memory in its first Put; fails to write in the later ones and reports it.
 class VTroubledListener : public ILogListener {
 public:

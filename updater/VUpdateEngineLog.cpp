@@ -6,11 +6,14 @@
 #include "kernel/logging/VLog4jMsgFileLogger.h"
 #include "kernel/process/VComponentManager.h"
 #include "kernel/system/VSystem.h"
+#include "kernel/time/VTime.h"
+#include "kernel/errors/ErrorThrowing.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/logging/ILoggerBagKeys.h"
 #include "kernel/logging/VLogger.h"
 #include "kernel/values/VValueBag.h"
+#include "updater/UpdaterErrors.h"
 #include "updater/VUpdateEngine.h"
 #include "xml/VLocalizationManager.h"
 
@@ -79,14 +82,38 @@ void VUpdateEngine::DumpErrorStack(VErrorContext* context, bool newestFirst)
 
 bool VUpdateEngine::_InitLog()
 {
-    // The log file logger has not landed yet: lines reach the process logger only.
-    return false;
+    // No "log-dir": the run has no log file, and that is not an error.
+    if (!fLogFolder.IsValid() || !fLogFolder.IsFolder())
+        return false;
+    auto folder = VRefPtr<VFolder>::Adopt(new VFolder(fLogFolder));
+    if (!folder->Exists() && folder->CreateRecursive(false) != VE_OK)
+        return false;
+
+    VTime now;
+    VTime::Now(now);
+    int16_t year, month, day, hour, minute, second, millisecond;
+    now.GetLocalTime(year, month, day, hour, minute, second, millisecond);
+    VString logName;
+    logName.Printf("%04d-%02d-%02d_%02d-%02d-%02d_log", int(year), int(month), int(day), int(hour), int(minute),
+                   int(second));
+
+    // Kept even when it does not start: the failure dialog still names the file it would use.
+    fLogFileLogger = new VLog4jMsgFileLogger(*folder, logName);
+    fLogFileLogger->Start();
+    if (!fLogFileLogger->IsStarted())
+        _ThrowError(VE_UPDATER_LOG_NOT_STARTED);
+    return fLogFileLogger->IsStarted();
 }
 
 void VUpdateEngine::_DeInitLog()
 {
     if (VLogger* logger = GetLogger())
         logger->Flush();
+    if (fLogFileLogger != nullptr) {
+        fLogFileLogger->Stop();
+        delete fLogFileLogger;
+        fLogFileLogger = nullptr;
+    }
 }
 
 bool VUpdateEngine::_InitLocalizationManager()

@@ -1,7 +1,5 @@
 #include "updater/VUpdateEngine.h"
 
-#include <chrono>
-#include <ctime>
 #include <vector>
 
 #include "kernel/base/VRefPtr.h"
@@ -11,6 +9,7 @@
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/files/VFolder.h"
 #include "kernel/system/VSystem.h"
+#include "kernel/time/VTime.h"
 #include "kernel/values/StPackedDictionaryKey.h"
 #include "kernel/values/VValueBag.h"
 #include "updater/UpdaterErrors.h"
@@ -27,19 +26,11 @@ void ThrowPathError(VError code, const VFilePath& path)
     _PushRetainedError(error);
 }
 
-// The current local date and time as two texts for the start and end lines.
-// TODO(time): VTime::FormatByOS (the locale's short styles) once the time classes land; until
-// then a fixed ISO form.
+// The current date and time as two texts for the start and end lines, in the short styles of
+// the user's locale and time zone.
 void GetDateAndTime(VString& date, VString& time)
 {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    date = VString(text);
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    time = VString(text);
+    VTime(eInitWithCurrentTime).FormatByOS(date, time, false);
 }
 
 } // namespace

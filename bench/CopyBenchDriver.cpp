@@ -31,9 +31,7 @@ VRefPtr<VFolder> FolderFromPosix(std::string path)
 {
     if (path.empty() || path.back() != '/')
         path.push_back('/');
-    VString text;
-    text.FromBlock(path.data(), path.size(), nuvo::CharSet::UTF8);
-    return VRefPtr<VFolder>::Adopt(new VFolder(text, nuvo::FilePathStyle::Posix));
+    return VRefPtr<VFolder>::Adopt(new VFolder(nuvo::VFilePath::FromPosixBytes(path)));
 }
 
 int Copy(const std::string& source, const std::string& destination)

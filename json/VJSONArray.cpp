@@ -1,6 +1,7 @@
 #include "json/VJSONArray.h"
 
 #include <new>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,18 @@ void VJSONArray::SetAt(size_t index, const VJSONValue& value)
 {
     if (index < fValues.size())
         fValues[index] = value;
+}
+
+bool VJSONArray::Reserve(size_t count)
+{
+    try {
+        fValues.reserve(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    return true;
 }
 
 bool VJSONArray::Push(const VJSONValue& value)

@@ -20,6 +20,8 @@ public:
 
     size_t GetCount() const { return fValues.size(); }
     bool IsEmpty() const { return fValues.empty(); }
+    // Room for count elements in all; false only when memory runs out.
+    bool Reserve(size_t count);
     // A copy of the element; undefined beyond the end.
     VJSONValue GetAt(size_t index) const;
     // Stores the element and returns true, or stores undefined and returns false.

@@ -1,5 +1,6 @@
 #include "json/VJSONImporter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <utility>
 
@@ -154,6 +155,24 @@ VJSONImporter::VJSONImporter(const VString& text, unsigned int options)
 }
 
 VJSONImporter::~VJSONImporter() = default;
+
+VString VJSONImporter::_TokenString()
+{
+    constexpr size_t kSlots = 1024;
+    constexpr size_t kLongest = 32;
+    const int32_t length = int32_t(fToken.size());
+    if (fToken.size() > kLongest)
+        return VString(fToken.data(), length);
+    if (fRecentStrings.empty())
+        fRecentStrings.resize(kSlots);
+    uint32_t hash = uint32_t(length);
+    for (UniChar c : fToken)
+        hash = hash * 31 + c;
+    VString& slot = fRecentStrings[(hash ^ (hash >> 10)) & (kSlots - 1)];
+    if (slot.GetLength() != length || !std::equal(fToken.begin(), fToken.end(), slot.GetCPointer()))
+        slot = VString(fToken.data(), length);
+    return slot;
+}
 
 VError VJSONImporter::ParseString(const VString& text, VJSONValue& out, unsigned int options)
 {
@@ -354,7 +373,7 @@ VError VJSONImporter::_StringToValue(bool quoted, VJSONValue& out, const char* e
     if (quoted) {
         if ((fOptions & (kJSONOptionWithDates | kJSONOptionISODates)) && _ReadDate(out))
             return VE_OK;
-        out.SetString(VString(fToken.data(), int32_t(fToken.size())));
+        out.SetString(_TokenString());
         return VE_OK;
     }
     if (Equals(fToken, u"true")) {
@@ -405,6 +424,50 @@ bool VJSONImporter::_ReadDate(VJSONValue& out) const
     return found;
 }
 
+namespace {
+
+// Moves the members parsed since start into the object when the object's parse ends.
+class StMembersToObject {
+public:
+    StMembersToObject(std::vector<std::pair<VString, VJSONValue>>& stack, VJSONObject* object)
+        : fStack(stack), fStart(stack.size()), fObject(object) {}
+    ~StMembersToObject()
+    {
+        if (fObject->Reserve(fStack.size() - fStart)) {
+            for (size_t i = fStart; i < fStack.size(); ++i)
+                (void)fObject->SetProperty(std::move(fStack[i].first), std::move(fStack[i].second));
+        }
+        fStack.erase(fStack.begin() + ptrdiff_t(fStart), fStack.end());
+    }
+
+private:
+    std::vector<std::pair<VString, VJSONValue>>& fStack;
+    size_t fStart;
+    VJSONObject* fObject;
+};
+
+class StElementsToArray {
+public:
+    StElementsToArray(std::vector<VJSONValue>& stack, VJSONArray* array)
+        : fStack(stack), fStart(stack.size()), fArray(array) {}
+    ~StElementsToArray()
+    {
+        if (fArray->Reserve(fStack.size() - fStart)) {
+            for (size_t i = fStart; i < fStack.size(); ++i)
+                (void)fArray->Push(std::move(fStack[i]));
+        }
+        fStack.erase(fStack.begin() + ptrdiff_t(fStart), fStack.end());
+    }
+    size_t GetCount() const { return fStack.size() - fStart; }
+
+private:
+    std::vector<VJSONValue>& fStack;
+    size_t fStart;
+    VJSONArray* fArray;
+};
+
+} // namespace
+
 VError VJSONImporter::_ParseObject(VJSONValue& out, int32_t depth)
 {
     if (depth > kJSONMaxDepth) {
@@ -414,6 +477,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& out, int32_t depth)
     VJSONObject* object = new VJSONObject();
     out.SetObject(object);
     object->Release();
+    StMembersToObject members(fMemberStack, object);
     const bool record = (fOptions & kJSONOptionRecordLines) != 0;
     if (record && depth == 1)
         _RecordLine(VString("}"));
@@ -431,7 +495,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& out, int32_t depth)
         }
         if (token != JsonToken::Value)
             return _ThrowInvalidToken(VString(TokenDisplay(token)), afterComma ? "\"" : "\" }");
-        VString name(fToken.data(), int32_t(fToken.size()));
+        VString name = _TokenString();
         if (!quoted && (fOptions & kJSONOptionStrict))
             return _ThrowInvalidToken(name, "\"");
         VString savedPath;
@@ -453,10 +517,7 @@ VError VJSONImporter::_ParseObject(VJSONValue& out, int32_t depth)
             fPath = savedPath;
         if (error)
             return error;
-        if (!object->SetProperty(std::move(name), std::move(value))) {
-            _ThrowError(VE_MEMORY_FULL);
-            return VE_MEMORY_FULL;
-        }
+        fMemberStack.emplace_back(std::move(name), std::move(value));
         token = _NextToken(&quoted, &tokenError);
         if (tokenError)
             return tokenError;
@@ -477,6 +538,7 @@ VError VJSONImporter::_ParseArray(VJSONValue& out, int32_t depth)
     VJSONArray* array = new VJSONArray();
     out.SetArray(array);
     array->Release();
+    StElementsToArray elements(fElementStack, array);
     const bool record = (fOptions & kJSONOptionRecordLines) != 0;
     bool afterComma = false;
     for (;;) {
@@ -496,7 +558,7 @@ VError VJSONImporter::_ParseArray(VJSONValue& out, int32_t depth)
         if (record) {
             savedPath = fPath;
             fPath.AppendUniChar(u'[');
-            fPath.AppendULong8(array->GetCount());
+            fPath.AppendULong8(elements.GetCount());
             fPath.AppendUniChar(u']');
             _RecordLine(fPath);
         }
@@ -506,10 +568,7 @@ VError VJSONImporter::_ParseArray(VJSONValue& out, int32_t depth)
             fPath = savedPath;
         if (error)
             return error;
-        if (!array->Push(std::move(element))) {
-            _ThrowError(VE_MEMORY_FULL);
-            return VE_MEMORY_FULL;
-        }
+        fElementStack.push_back(std::move(element));
         token = _NextToken(&quoted, &tokenError);
         if (tokenError)
             return tokenError;

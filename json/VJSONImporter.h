@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "json/VJSONValue.h"
@@ -87,6 +88,7 @@ private:
     VError _ThrowErrorMalformed();
     void _RecordLine(const VString& path);
     VString _FirstCharAtLastToken() const;
+    VString _TokenString();
 
     VString fText;
     unsigned int fOptions;
@@ -105,6 +107,13 @@ private:
     int32_t fTokenLineStart = 0;
     // The characters of the last value token; reused so that tokens cost no allocation.
     std::vector<UniChar> fToken;
+    // Recent short keys and strings by hash: a repeated one shares the earlier one's buffer
+    // instead of allocating its own.
+    std::vector<VString> fRecentStrings;
+    // Members and elements of the containers being parsed, moved into their container (sized
+    // once) when it ends, complete or not.
+    std::vector<std::pair<VString, VJSONValue>> fMemberStack;
+    std::vector<VJSONValue> fElementStack;
 };
 
 } // namespace nuvo

@@ -1,6 +1,7 @@
 #include "json/VJSONObject.h"
 
 #include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "json/IJSONObject.h"
@@ -118,6 +119,18 @@ void VJSONObject::RemoveProperty(const VString& name)
     fProperties.erase(fProperties.begin() + position);
     if (!fIndex.empty())
         _RebuildIndex();
+}
+
+bool VJSONObject::Reserve(size_t count)
+{
+    try {
+        fProperties.reserve(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    return true;
 }
 
 bool VJSONObject::HasOwnProperty(const VString& name) const

@@ -43,6 +43,8 @@ public:
     int64_t GetOrdinal(const VString& name) const;
     bool IsEmpty() const { return fProperties.empty(); }
     size_t GetCount() const { return fProperties.size(); }
+    // Room for count properties in all; false only when memory runs out.
+    bool Reserve(size_t count);
     void Clear();
 
     // Dotted paths of names ("a.b.c"); a missing step reads undefined. Setting creates the

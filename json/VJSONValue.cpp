@@ -13,6 +13,7 @@
 #include "kernel/errors/ErrorThrowing.h"
 #include "kernel/files/IFile.h"
 #include "kernel/text/RealText.h"
+#include "kernel/time/VTime.h"
 
 namespace nuvo {
 
@@ -128,6 +129,12 @@ VJSONValue::VJSONValue(const VString& text) : fStamp(_NextStamp())
 VJSONValue::VJSONValue(double number) : fType(JSON_number), fStamp(_NextStamp())
 {
     fPayload.fNumber = number;
+}
+
+VJSONValue::VJSONValue(const VTime& time) : fStamp(_NextStamp())
+{
+    fType = JSON_null;
+    SetTime(time);
 }
 
 VJSONValue::VJSONValue(const VJSONValue& other) : VObject(other), fStamp(_NextStamp())
@@ -280,6 +287,29 @@ void VJSONValue::SetPackedDate(uint32_t packed)
     _ReleasePayload();
     fType = JSON_date;
     fPayload.fDate = packed;
+}
+
+void VJSONValue::SetTime(const VTime& time)
+{
+    if (time.IsNull()) {
+        SetNull();
+        return;
+    }
+    int16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+    time.GetUTCTime(year, month, day, hour, minute, second, millisecond);
+    SetDate(year, month, day);
+}
+
+bool VJSONValue::GetTime(VTime& out) const
+{
+    if (fType != JSON_date) {
+        out.SetNull();
+        return false;
+    }
+    int year = 0, month = 0, day = 0;
+    GetDate(&year, &month, &day);
+    out.FromUTCTime(int16_t(year), int16_t(month), int16_t(day), 0, 0, 0, 0);
+    return true;
 }
 
 void VJSONValue::Clear()

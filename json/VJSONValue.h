@@ -10,6 +10,7 @@
 namespace nuvo {
 
 class IFile;
+class VTime;
 class VJSONObject;
 class VJSONArray;
 
@@ -41,6 +42,7 @@ public:
     explicit VJSONValue(VJSONArray* array);     // retained; null gives null
     explicit VJSONValue(const VString& text);   // a null string gives null
     explicit VJSONValue(double number);
+    explicit VJSONValue(const VTime& time);      // the UTC calendar date; a null time gives null
     VJSONValue(const VJSONValue& other);
     VJSONValue(VJSONValue&& other) noexcept;
     ~VJSONValue() override;
@@ -68,6 +70,7 @@ public:
     void SetArray(VJSONArray* array);           // retained; null stores null
     void SetDate(int year, int month, int day);
     void SetPackedDate(uint32_t packed);        // year << 16 | month << 8 | day
+    void SetTime(const VTime& time);            // as the VTime constructor
 
     // true -> false, string -> empty, number -> 0, container -> null, date -> 0.
     void Clear();
@@ -89,6 +92,8 @@ public:
     // False (and zeros) unless the kind is date.
     bool GetDate(int* outYear, int* outMonth, int* outDay) const;
     uint32_t GetPackedDate() const { return fType == JSON_date ? fPayload.fDate : 0; }
+    // UTC midnight of the date; false (and a null time) unless the kind is date.
+    bool GetTime(VTime& out) const;
 
     // Object properties; any other kind reads undefined and ignores writes.
     VJSONValue GetProperty(const VString& name) const;

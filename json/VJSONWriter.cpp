@@ -1,5 +1,6 @@
 #include "json/VJSONWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -32,17 +33,24 @@ void AppendASCII(const char* text, std::u16string& out)
 
 void AppendNumber(double value, std::u16string& out)
 {
-    // The common case, whole numbers, without the detour through a VString.
+    char digits[40];
+    char* end = digits;
     if (value >= -kExactLimit && value <= kExactLimit && value == std::trunc(value)) {
-        char digits[24];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof(digits), int64_t(value));
-        (void)ec;
-        out.append(digits, end);
+        end = std::to_chars(digits, digits + sizeof(digits), int64_t(value)).ptr;
+    } else if (std::isfinite(value)) {
+        // The "%.14G" form without snprintf's locale: to_chars follows printf's rules.
+        end = std::to_chars(digits, digits + sizeof(digits), value, std::chars_format::general, 14).ptr;
+        for (char* c = digits; c != end; ++c) {
+            if (*c == 'e')
+                *c = 'E';
+        }
+    } else {
+        out.append(u"null");
         return;
     }
-    VString text;
-    RealToJSONString(value, text);
-    out.append(text.GetCPointer(), size_t(text.GetLength()));
+    const size_t at = out.size();
+    out.resize(at + size_t(end - digits));
+    std::copy(digits, end, out.begin() + ptrdiff_t(at));
 }
 
 // Days since 1970-01-01 to a proleptic Gregorian date.

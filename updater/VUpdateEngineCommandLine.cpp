@@ -102,7 +102,7 @@ int VUpdateEngine::DoParseCommandLine(VCommandLineParser& parser)
     const int result = parser.Parse();
     if (texts.version && result == VCommandLineParser::kParseContinue) {
         VCommandLineParser::Print(GetProductVersion());
-        return VCommandLineParser::kParseHelpShown;
+        return VCommandLineParser::kParseStopped;
     }
     if (result != VCommandLineParser::kParseContinue)
         return result;

@@ -6,11 +6,15 @@
 #include "kernel/logging/VLog4jMsgFileLogger.h"
 #include "kernel/process/VComponentManager.h"
 #include "kernel/system/VSystem.h"
+#include "kernel/time/VTime.h"
+#include "kernel/errors/ErrorThrowing.h"
+#include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/logging/ILoggerBagKeys.h"
 #include "kernel/logging/VLogger.h"
 #include "kernel/values/VValueBag.h"
+#include "updater/UpdaterErrors.h"
 #include "updater/VUpdateEngine.h"
 #include "xml/VLocalizationManager.h"
 
@@ -79,14 +83,38 @@ void VUpdateEngine::DumpErrorStack(VErrorContext* context, bool newestFirst)
 
 bool VUpdateEngine::_InitLog()
 {
-    // The log file logger has not landed yet: lines reach the process logger only.
-    return false;
+    // No "log-dir": the run has no log file, and that is not an error.
+    if (!fLogFolder.IsValid() || !fLogFolder.IsFolder())
+        return false;
+    auto folder = VRefPtr<VFolder>::Adopt(new VFolder(fLogFolder));
+    if (!folder->Exists() && folder->CreateRecursive(false) != VE_OK)
+        return false;
+
+    VTime now;
+    VTime::Now(now);
+    int16_t year, month, day, hour, minute, second, millisecond;
+    now.GetLocalTime(year, month, day, hour, minute, second, millisecond);
+    VString logName;
+    logName.Printf("%04d-%02d-%02d_%02d-%02d-%02d_log", int(year), int(month), int(day), int(hour), int(minute),
+                   int(second));
+
+    // Kept even when it does not start: the failure dialog still names the file it would use.
+    fLogFileLogger = new VLog4jMsgFileLogger(*folder, logName);
+    fLogFileLogger->Start();
+    if (!fLogFileLogger->IsStarted())
+        _ThrowError(VE_UPDATER_LOG_NOT_STARTED);
+    return fLogFileLogger->IsStarted();
 }
 
 void VUpdateEngine::_DeInitLog()
 {
     if (VLogger* logger = GetLogger())
         logger->Flush();
+    if (fLogFileLogger != nullptr) {
+        fLogFileLogger->Stop();
+        delete fLogFileLogger;
+        fLogFileLogger = nullptr;
+    }
 }
 
 bool VUpdateEngine::_InitLocalizationManager()
@@ -94,9 +122,13 @@ bool VUpdateEngine::_InitLocalizationManager()
     auto bundle = VRefPtr<VFolder>::Adopt(RetainFolder(kFolderBundle));
     DialectCode language = VComponentManager::GetLocalizationLanguage(bundle.Get(), true, 0);
     fLocalizationManager.reset(new VLocalizationManager(language));
-    // A bundle without localization files leaves the manager empty: every text falls back to
-    // its built-in default and errors to their error strings.
-    (void) fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
+    {
+        // A bundle without localization files leaves the manager empty: every text falls back
+        // to its built-in default and errors to their error strings. A damaged file must not
+        // fail the update either, so its XML errors are reported to the logger and dropped.
+        StErrorContextInstaller dropped(false, false);
+        (void) fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
+    }
     // There is no type-identifier manager on this platform to hand the manager to.
     SetLocalizer(fLocalizationManager.get());
     for (OsType component : kLocalizedComponents)

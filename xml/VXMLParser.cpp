@@ -9,9 +9,11 @@
 #include <xercesc/framework/XMLAttr.hpp>
 #include <xercesc/framework/XMLDocumentHandler.hpp>
 #include <xercesc/framework/XMLElementDecl.hpp>
+#include <xercesc/internal/XMLScanner.hpp>
 #include <xercesc/parsers/SAXParser.hpp>
 #include <xercesc/sax/EntityResolver.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
+#include <xercesc/sax/Locator.hpp>
 #include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
@@ -37,7 +39,7 @@ namespace {
 // A "billion laughs" document hits the expansion count; a few large entities referenced many
 // times hit the text limit. Both fail the parse with 'xmlc' 3 well before memory runs out.
 constexpr XMLSize_t kMaxEntityExpansions = 10000;
-constexpr uint64_t kMaxTextUnits = uint64_t(64) << 20;
+constexpr uint64_t kMaxTextUnits = uint64_t(16) << 20;
 
 std::mutex sLibraryLock;
 bool sLibraryStarted = false;
@@ -65,6 +67,12 @@ void PushXMLError(VError code, const VString& message, const VString& systemId, 
     _PushRetainedError(error);
 }
 
+// The SAX parser with its scanner's position reachable, for the errors the adapter raises.
+class LocatingSAXParser : public xc::SAXParser {
+public:
+    const xc::Locator* GetLocator() const { return getScanner().getLocator(); }
+};
+
 // Thrown by the adapter to stop the parser; the parser cleans up and lets it through.
 struct StopParsing {};
 
@@ -86,6 +94,7 @@ public:
     }
 
     int GetErrorCount() const { return fErrorCount; }
+    void SetLocator(const xc::Locator* locator) { fLocator = locator; }
     void CountError() { ++fErrorCount; }
 
     // XMLDocumentHandler
@@ -94,8 +103,10 @@ public:
         fTextUnits += length;
         if (fTextUnits > kMaxTextUnits) {
             ++fErrorCount;
+            const xc::Locator* where = fLocator;
             PushXMLError(VE_XML_FATAL_ERROR, VString("Character data limit exceeded (entity expansion)"),
-                         fSystemId, VString(), 0, 0);
+                         fSystemId, VString(), where ? int64_t(where->getLineNumber()) : 0,
+                         where ? int64_t(where->getColumnNumber()) : 0);
             throw StopParsing();
         }
         if (fStack.size() > 1 && fStack.back())
@@ -197,6 +208,7 @@ private:
     std::deque<IXMLHandler*> fStack;
     int fErrorCount = 0;
     uint64_t fTextUnits = 0;
+    const xc::Locator* fLocator = nullptr;
 };
 
 } // namespace
@@ -310,7 +322,7 @@ bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, const VString
 
     xc::SecurityManager security;
     security.setEntityExpansionLimit(kMaxEntityExpansions);
-    xc::SAXParser parser;
+    LocatingSAXParser parser;
     if (options & XMLParserOptions::kValidationAlways)
         parser.setValidationScheme(xc::SAXParser::Val_Always);
     else if (options & XMLParserOptions::kValidationNever)
@@ -326,6 +338,7 @@ bool VXMLParser::_Parse(const void* data, size_t size, bool utf16, const VString
     parser.installAdvDocHandler(&adapter);
     parser.setErrorHandler(&adapter);
     parser.setEntityResolver(&adapter);
+    adapter.SetLocator(parser.GetLocator());
 
     try {
         if (localFile) {

@@ -35,32 +35,12 @@ VString Quoted(const char* before, const VString& name)
     return message;
 }
 
-// JSON string escaping without the quotes. To be replaced by VString::GetJSONString once the
-// JSON layer provides it.
+// The JSON string form without its quotes.
 void AppendJSONEscaped(const VString& text, VString& out)
 {
-    static const char kHex[] = "0123456789ABCDEF";
-    const UniChar* units = text.GetCPointer();
-    for (int32_t i = 0; i < text.GetLength(); ++i) {
-        const UniChar unit = units[i];
-        switch (unit) {
-        case u'\b': out.AppendCString("\\b"); break;
-        case u'\t': out.AppendCString("\\t"); break;
-        case u'\n': out.AppendCString("\\n"); break;
-        case u'\f': out.AppendCString("\\f"); break;
-        case u'\r': out.AppendCString("\\r"); break;
-        case u'"': out.AppendCString("\\\""); break;
-        case u'\\': out.AppendCString("\\\\"); break;
-        default:
-            if (unit < 0x20 || unit == 0x7F) {
-                out.AppendCString("\\u00");
-                out.AppendUniChar(UniChar(kHex[unit >> 4]));
-                out.AppendUniChar(UniChar(kHex[unit & 0xF]));
-            } else {
-                out.AppendUniChar(unit);
-            }
-        }
-    }
+    VString escaped;
+    if (text.GetJSONString(escaped, 0) == VE_OK)
+        out.AppendString(escaped);
 }
 
 VString WithoutLineBreaksAndTabs(const VString& text)
@@ -168,7 +148,7 @@ int StParse::ParseLongOption(const VString& arg)
     const StOptionsInfos::Entry* entry = fInfos.FindLong(name);
     if (!entry && name.EqualToUSASCIICString("help")) {
         fInfos.HelpUsage(fArgs[0]);
-        return VCommandLineParser::kParseHelpShown;
+        return VCommandLineParser::kParseStopped;
     }
     if (!entry)
         return VCommandLineParser::PrintArgumentError(Quoted("error: unknown option `", name));
@@ -185,7 +165,7 @@ int StParse::ParseShortOptions(const VString& arg)
         const StOptionsInfos::Entry* entry = fInfos.FindShort(name);
         if (!entry && (name == u'h' || name == u'?')) {
             fInfos.HelpUsage(fArgs[0]);
-            return VCommandLineParser::kParseHelpShown;
+            return VCommandLineParser::kParseStopped;
         }
         if (!entry)
             return VCommandLineParser::PrintArgumentError(Quoted("error: unknown option `", VString(name)));

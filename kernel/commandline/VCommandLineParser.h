@@ -18,10 +18,11 @@ namespace nuvo {
 // it, and owns its options. Main thread only; not thread-safe.
 class VCommandLineParser : public VObject {
 public:
-    // Results of Parse.
+    // Results of Parse (and of the applications' DoParseCommandLine): go on; stop with failure;
+    // stop without failure (the help listing, or the application's version, was printed).
     static constexpr int kParseContinue = 0;
     static constexpr int kParseFailed = 1;
-    static constexpr int kParseHelpShown = 2;
+    static constexpr int kParseStopped = 2;
 
     explicit VCommandLineParser(const std::vector<VString>& args);
     ~VCommandLineParser() override;
@@ -50,7 +51,7 @@ public:
     void SetReadingStandardInput(bool read) { fInfos.SetReadingStandardInput(read); }
 
     // kParseContinue: all arguments processed; kParseFailed: an error was printed;
-    // kParseHelpShown: the help listing was printed.
+    // kParseStopped: the help listing was printed.
     [[nodiscard]] int Parse();
 
     // The "OPTIONS" section of a manual page, appended to out.

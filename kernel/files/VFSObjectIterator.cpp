@@ -1,6 +1,9 @@
 #include "kernel/files/VFSObjectIterator.h"
 
+#include <cerrno>
 #include <new>
+
+#include "kernel/base/VErrorCodes.h"
 
 #include "kernel/files/FileAttributeAccessor.h"
 #include "kernel/files/VFile.h"
@@ -17,13 +20,6 @@ static_assert(FileIteratorOptions::kInvisible == XLinuxFolderIterator::kInvisibl
 static_assert(FileIteratorOptions::kResolveLinks == XLinuxFolderIterator::kResolveLinks);
 static_assert(FileIteratorOptions::kForDeletion == XLinuxFolderIterator::kOtherKinds);
 
-VFilePath PathFromPosix(const std::string& posix)
-{
-    VString text;
-    text.FromBlock(posix.data(), posix.size(), CharSet::UTF8);
-    return VFilePath(text, FilePathStyle::Posix);
-}
-
 template <class T> bool IsWanted(const XLinuxFolderIterator& platform);
 template <> bool IsWanted<VFile>(const XLinuxFolderIterator& platform) { return !platform.IsFolder(); }
 template <> bool IsWanted<VFolder>(const XLinuxFolderIterator& platform) { return platform.IsFolder(); }
@@ -37,6 +33,8 @@ VFSObjectIterator<T>::VFSObjectIterator(const VFolder* folder, unsigned options)
         fPlatform.reset(new (std::nothrow) XLinuxFolderIterator(folder->GetPosixPathBytes(), options));
         if (fPlatform)
             fAccessor.reset(new (std::nothrow) FileAttributeAccessor<XLinuxFolderIterator>(fPlatform.get()));
+        if (!fAccessor)
+            fError = VE_MEMORY_FULL;
     }
     _Advance();
 }
@@ -64,16 +62,23 @@ template <class T> void VFSObjectIterator<T>::_Advance()
         // folder as a file.
         if (!IsWanted<T>(*fPlatform))
             continue;
-        VFilePath path = PathFromPosix(fPlatform->GetPath());
-        if (!path.IsValid())
-            continue; // a name that cannot be a path is skipped
-        fCurrent = VRefPtr<T>::Adopt(new (std::nothrow) T(path, fFolder->GetFileSystem()));
-        if (!fCurrent)
+        VFilePath path = VFilePath::FromPosixBytes(fPlatform->GetPath());
+        if (!path.IsValid()) {
+            // Never skipped silently: a copy or a delete would then miss the entry.
+            fError = MakePosixError(EINVAL);
             break;
+        }
+        fCurrent = VRefPtr<T>::Adopt(new (std::nothrow) T(path, fFolder->GetFileSystem()));
+        if (!fCurrent) {
+            fError = VE_MEMORY_FULL;
+            break;
+        }
         fAccessor->SetDocument(fCurrent.Get());
         ++fCount;
         return;
     }
+    if (fPlatform && !fError)
+        fError = fPlatform->GetError();
     fAccessor.reset();
     fPlatform.reset();
 }

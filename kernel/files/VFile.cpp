@@ -30,13 +30,6 @@ static_assert(FileOpenOptions::kFollowLink == XLinuxFile::kOptionFollowLink);
 
 namespace {
 
-std::string PosixBytes(const VFilePath& path)
-{
-    VString posix;
-    path.GetPosixPath(posix);
-    return to_string(posix);
-}
-
 VError MemoryFull()
 {
     _ThrowError(VE_MEMORY_FULL);
@@ -46,7 +39,7 @@ VError MemoryFull()
 } // namespace
 
 VFile::VFile(const VFilePath& path, VFileSystem* fileSystem)
-    : fPosixPath(PosixBytes(path)), fPath(path), fFileSystem(fileSystem)
+    : fPosixPath(path.GetPosixBytes()), fPath(path), fFileSystem(fileSystem)
 {
 }
 
@@ -93,7 +86,7 @@ VError VFile::CopyTo(const VFilePath& dest, VFile** outFile, unsigned options) c
         fPath.GetName(name);
         target.ToSubFile(name);
     }
-    std::string targetBytes = PosixBytes(target);
+    std::string targetBytes = target.GetPosixBytes();
     VError result = XLinuxFile::CopyFile(_Posix(), targetBytes.c_str(),
                                          (options & FileCopyOptions::kReplaceExisting) != 0);
     if (result)

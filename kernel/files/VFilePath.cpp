@@ -6,6 +6,7 @@
 
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/errors/ErrorThrowing.h"
+#include "kernel/text/FileNameText.h"
 
 namespace nuvo {
 
@@ -199,6 +200,16 @@ void VFilePath::GetPosixPath(VString& out) const
         out.FromString(fPath);
     else
         out.Clear();
+}
+
+VFilePath VFilePath::FromPosixBytes(const std::string& bytes)
+{
+    return VFilePath(FileNameBytesToString(bytes), FilePathStyle::Posix);
+}
+
+std::string VFilePath::GetPosixBytes() const
+{
+    return fIsValid ? FileNameStringToBytes(fPath) : std::string();
 }
 
 void VFilePath::GetPath(VString& out, FilePathStyle style) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "kernel/base/VObject.h"
 #include "kernel/files/FilePathStyle.h"
 #include "kernel/text/VString.h"
@@ -49,6 +51,12 @@ public:
     void GetPosixPath(VString& out) const;
     // Like GetPosixPath, for the given style.
     void GetPath(VString& out, FilePathStyle style) const;
+
+    // The one conversion between the disk's name bytes and path text: bytes that are not UTF-8
+    // travel as lone surrogates (see FileNameText.h), so a name read from disk reaches the system
+    // again as exactly the same bytes. GetPosixBytes is empty for a path that is not valid.
+    static VFilePath FromPosixBytes(const std::string& bytes);
+    std::string GetPosixBytes() const;
 
     // The last component ("/" has an empty name); a text without '/' is returned whole.
     void GetName(VString& out) const;

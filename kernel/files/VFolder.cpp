@@ -13,7 +13,8 @@
 #include "kernel/files/VFolderIterator.h"
 #include "kernel/platform/XLinuxFolder.h"
 #include "kernel/platform/XLinuxFolderIterator.h"
-#include "kernel/process/VTaskMgr.h"
+#include "kernel/platform/XLinuxForcedDelete.h"
+#include "kernel/platform/XLinuxTreeCopy.h"
 #include "kernel/values/StPackedDictionaryKey.h"
 #include "kernel/values/VValueBag.h"
 
@@ -25,13 +26,6 @@ constexpr StPackedDictionaryKey kNewNameKey("newname");
 
 constexpr unsigned kFolderMode = 0755;
 constexpr unsigned kWritableByAllMode = 0777;
-
-std::string PosixBytes(const VFilePath& path)
-{
-    VString posix;
-    path.GetPosixPath(posix);
-    return to_string(posix);
-}
 
 VFilePath SubFolderPath(const VFilePath& parent, const VString& name, FilePathStyle style)
 {
@@ -50,7 +44,7 @@ VError MemoryFull()
 } // namespace
 
 VFolder::VFolder(const VFilePath& path, VFileSystem* fileSystem)
-    : fPosixPath(PosixBytes(path)), fPath(path), fFileSystem(fileSystem)
+    : fPosixPath(path.GetPosixBytes()), fPath(path), fFileSystem(fileSystem)
 {
 }
 
@@ -97,58 +91,55 @@ VError VFolder::MakeWritableByAll() const
     return _Wrap(XLinuxFolder::SetMode(fPosixPath, kWritableByAllMode), VE_FOLDER_CANNOT_SET_ATTRIBUTES);
 }
 
+VError VFolder::_DeleteTree(unsigned platformOptions) const
+{
+    std::string failed;
+    VError error = XLinuxForcedDelete::DeleteTree(fPosixPath, platformOptions, &failed);
+    if (!error)
+        return VE_OK;
+    // The record names the entry that failed; the folder itself keeps its folder path.
+    const bool isThis = failed.empty() || failed == XLinuxFolder::WithoutTrailingSlash(fPosixPath);
+    return VFileError::ThrowNative(isThis ? fPath : VFilePath::FromPosixBytes(failed), error, VE_FOLDER_CANNOT_DELETE);
+}
+
 VError VFolder::Delete(bool removeContent) const
 {
     // A link to a folder has no content of its own: emptying it would empty its target.
     if (XLinuxFolder::IsLink(fPosixPath))
         return _Wrap(XLinuxFolder::RemoveLink(fPosixPath), VE_FOLDER_CANNOT_DELETE);
-    if (IsEmpty())
-        return _Wrap(XLinuxFolder::Remove(fPosixPath), VE_FOLDER_CANNOT_DELETE);
-    if (!removeContent) {
-        if (VFileError* error = new (std::nothrow) VFileError(fPath, VE_FOLDER_NOT_EMPTY))
-            _PushRetainedError(error);
+    if (removeContent)
+        return _DeleteTree(0);
+    // rmdir itself tells an empty folder from one with entries, without a window between the
+    // two in which an entry could appear.
+    VError error = XLinuxFolder::Remove(fPosixPath);
+    if (error == MakePosixError(ENOTEMPTY) || error == MakePosixError(EEXIST)) {
+        if (VFileError* record = new (std::nothrow) VFileError(fPath, VE_FOLDER_NOT_EMPTY))
+            _PushRetainedError(record);
         return VE_FOLDER_NOT_EMPTY;
     }
-    if (VError error = DeleteContents(true))
-        return error; // already reported by the item that failed
-    return _Wrap(XLinuxFolder::Remove(fPosixPath), VE_FOLDER_CANNOT_DELETE);
+    return _Wrap(error, VE_FOLDER_CANNOT_DELETE);
 }
 
 VError VFolder::DeleteForced() const
 {
-    return _Wrap(XLinuxFolder::DeleteForced(fPosixPath), VE_FOLDER_CANNOT_DELETE);
+    return _DeleteTree(XLinuxForcedDelete::kUnlock);
 }
 
 VError VFolder::DeleteContents(bool doIt) const
 {
-    using namespace FileIteratorOptions;
     if (!doIt)
         return VE_OK;
-    // The iterators list a link's target: its content is not this folder's to delete.
-    if (XLinuxFolder::IsLink(fPosixPath))
-        return _Wrap(MakePosixError(ENOTDIR), VE_FOLDER_CANNOT_DELETE);
-    for (VFolderIterator folder(this, kFolders | kInvisible | kForDeletion); folder; folder.Next()) {
-        if (VError error = folder->DeleteContents(true))
-            return error;
-        if (VError error = folder->Delete(false))
-            return error;
-        VTaskMgr::Yield();
-    }
-    // Links, to folders too, are files here: they are unlinked, never followed.
-    for (VFileIterator file(this, kFiles | kInvisible | kForDeletion); file; file.Next()) {
-        if (VError error = file->Delete())
-            return error;
-        VTaskMgr::Yield();
-    }
-    return VE_OK;
+    // A link's content is its target's, not this folder's to delete (ENOTDIR from the walk).
+    return _DeleteTree(XLinuxForcedDelete::kContentsOnly);
 }
 
 bool VFolder::IsEmpty() const
 {
     using namespace FileIteratorOptions;
-    // kForDeletion: FIFOs, sockets and devices count too, as they keep rmdir from succeeding.
+    // kForDeletion: FIFOs, sockets and devices count too, as they keep rmdir from succeeding. A
+    // folder that cannot be listed is not known to be empty.
     XLinuxFolderIterator entries(fPosixPath, kFolders | kFiles | kInvisible | kForDeletion);
-    return !entries.Next();
+    return !entries.Next() && !entries.GetError();
 }
 
 VError VFolder::MoveToTrash() const
@@ -171,7 +162,7 @@ VError VFolder::Rename(const VString& newName, VFolder** outFolder) const
         }
         return VE_FOLDER_CANNOT_RENAME;
     }
-    VError error = XLinuxFolder::RenameExclusive(fPosixPath, PosixBytes(newPath));
+    VError error = XLinuxFolder::RenameExclusive(fPosixPath, newPath.GetPosixBytes());
     if (error)
         return VFileError::ThrowNative(fPath, error, VE_FOLDER_CANNOT_RENAME, addNewName);
     if (outFolder) {
@@ -213,15 +204,17 @@ VError VFolder::CopyTo(const VFolder& destParent, const VString& name, VFolder**
     VError result = VE_OK;
     bool copied = false;
     if (options & FileCopyOptions::kReplaceExisting) {
-        if (dest->Exists())
+        if (dest->Exists() || XLinuxFolder::IsLink(dest->fPosixPath))
             result = dest->Delete(true);
         if (!result) {
-            VError platform = XLinuxFolder::CopyTree(fPosixPath, dest->fPosixPath);
+            XLinuxTreeCopy tree;
+            VError platform = tree.Copy(fPosixPath, dest->fPosixPath);
             copied = platform == VE_OK;
-            // The tree copy removes what it made; a folder still there after EEXIST was made by
-            // someone else meanwhile and is not ours to delete.
-            if (!copied && platform != MakePosixError(EEXIST) && dest->Exists())
-                result = dest->Delete(true);
+            // The tree copy has removed what it made. Only a copy that could not be made at all
+            // goes on item by item: after a failure on the data (a full disk, an unreadable
+            // folder) the second try would fail the same way or drop what it cannot read.
+            if (!copied && !XLinuxTreeCopy::IsUnsupported(platform))
+                result = _ThrowTreeCopyError(tree, platform, *dest, options);
         }
     }
     if (!copied && !result)
@@ -239,35 +232,91 @@ VError VFolder::CopyTo(const VFolder& destParent, VFolder** outFolder, unsigned 
     return CopyTo(destParent, name, outFolder, options);
 }
 
+VError VFolder::_ThrowTreeCopyError(const XLinuxTreeCopy& tree, VError platform, const VFolder& dest,
+    unsigned options) const
+{
+    // The record names the entry that failed, as an item-by-item copy would: a file with the
+    // file code, a folder with the folder code.
+    const std::string& failed = tree.GetFailedSource();
+    const bool onFile = !failed.empty() && !tree.FailedOnFolder();
+    VFilePath source = failed.empty() ? fPath : VFilePath::FromPosixBytes(onFile ? failed : failed + "/");
+    VFilePath destination = dest.fPath;
+    if (!failed.empty() && failed.size() > fPosixPath.size())
+        destination = VFilePath::FromPosixBytes(dest.fPosixPath + failed.substr(fPosixPath.size()) + (onFile ? "" : "/"));
+    return VFileError::ThrowNative(source, platform, onFile ? VE_FILE_CANNOT_COPY : VE_FOLDER_CANNOT_COPY,
+        [&destination, options](VValueBag& bag) {
+            bag.SetString(FileErrorKeys::destination, destination.GetPath());
+            bag.SetLong(FileErrorKeys::options, int32_t(options));
+        });
+}
+
 VError VFolder::CopyContentsTo(const VFolder& dest, unsigned options) const
 {
     using namespace FileIteratorOptions;
     if (VError error = _ThrowDestinationInside(dest))
         return error;
+    bool madeDest = false;
     if (!dest.Exists()) {
         if (VError error = dest.Create())
             return error;
+        madeDest = true;
     }
     const bool keepGoing = (options & FileCopyOptions::kKeepGoing) != 0;
     const unsigned invisible = (options & FileCopyOptions::kSkipInvisible) ? 0 : kInvisible;
     VError first = VE_OK;
+    // Entries this copy made in a folder that existed before; a failed copy removes them again.
+    std::vector<std::string> made;
+    auto fail = [&](VError error) {
+        if (!first)
+            first = error;
+        return !keepGoing;
+    };
 
-    for (VFolderIterator folder(this, kFolders | invisible); folder; folder.Next()) {
-        VString name;
-        folder->GetName(name);
-        if (VError error = folder->CopyTo(dest, name, nullptr, options)) {
-            if (!first)
-                first = error;
-            if (!keepGoing)
-                return first;
+    {
+        VFolderIterator folder(this, kFolders | invisible);
+        for (; folder; folder.Next()) {
+            VString name;
+            folder->GetName(name);
+            VRefPtr<VFolder> target = VRefPtr<VFolder>::Adopt(new (std::nothrow) VFolder(dest, name));
+            const bool existed = target && (target->Exists() || XLinuxFolder::IsLink(target->fPosixPath));
+            VError error = folder->CopyTo(dest, name, nullptr, options);
+            if (!error && target && !existed)
+                made.push_back(target->fPosixPath);
+            if (error && fail(error))
+                break;
         }
+        // Set only when the walk ended early: a listing that failed is never a complete one.
+        if (VError error = folder.GetError())
+            fail(_Wrap(error, VE_FOLDER_CANNOT_COPY));
     }
-    for (VFileIterator file(this, kFiles | invisible); file; file.Next()) {
-        if (VError error = file->CopyTo(dest, nullptr, options)) {
-            if (!first)
-                first = error;
-            if (!keepGoing)
-                return first;
+    if (!first || keepGoing) {
+        // kForDeletion: FIFOs, sockets and devices are copied too, never dropped silently.
+        VFileIterator file(this, kFiles | kForDeletion | invisible);
+        for (; file; file.Next()) {
+            VFilePath target = dest.fPath;
+            VString name;
+            file->GetName(name);
+            target.ToSubFile(name);
+            VRefPtr<VFile> existing = VRefPtr<VFile>::Adopt(new (std::nothrow) VFile(target));
+            const bool existed = !existing || existing->Exists();
+            VError error = file->CopyTo(dest, nullptr, options);
+            if (!error && !existed)
+                made.push_back(target.GetPosixBytes());
+            if (error && fail(error))
+                break;
+        }
+        if (VError error = file.GetError())
+            fail(_Wrap(error, VE_FOLDER_CANNOT_COPY));
+    }
+
+    // keepGoing asks for whatever could be copied; otherwise a failed copy leaves nothing it
+    // made, read-only folders included. Clean-up failures leave the first cause as the result.
+    if (first && !keepGoing) {
+        if (madeDest) {
+            (void)XLinuxForcedDelete::Delete(dest.fPosixPath);
+        } else {
+            for (const std::string& path : made)
+                (void)XLinuxForcedDelete::Delete(path);
         }
     }
     return first;
@@ -297,11 +346,9 @@ VError VFolder::Iterate(std::function<bool(IFileAttributeAccessor*)>&& function,
     XLinuxFolderIterator entries(fPosixPath, options);
     FileAttributeAccessor<XLinuxFolderIterator> accessor(&entries);
     while (entries.Next()) {
-        VString text;
-        text.FromBlock(entries.GetPath().data(), entries.GetPath().size(), CharSet::UTF8);
-        VFilePath path(text, FilePathStyle::Posix);
+        VFilePath path = VFilePath::FromPosixBytes(entries.GetPath());
         if (!path.IsValid())
-            continue;
+            return _Wrap(MakePosixError(EINVAL), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
         bool goOn;
         if (entries.IsFolder()) {
             VRefPtr<VFolder> folder = VRefPtr<VFolder>::Adopt(new (std::nothrow) VFolder(path, fFileSystem));
@@ -317,9 +364,9 @@ VError VFolder::Iterate(std::function<bool(IFileAttributeAccessor*)>&& function,
             goOn = function(&accessor);
         }
         if (!goOn)
-            break;
+            return VE_OK;
     }
-    return VE_OK;
+    return _Wrap(entries.GetError(), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
 }
 
 VError VFolder::GetElements(std::vector<VRefPtr<IFile>>* outFiles, std::vector<VRefPtr<IFolder>>* outFolders) const
@@ -327,13 +374,19 @@ VError VFolder::GetElements(std::vector<VRefPtr<IFile>>* outFiles, std::vector<V
     using namespace FileIteratorOptions;
     if (outFiles) {
         outFiles->clear();
-        for (VFileIterator file(this, kFiles | kInvisible); file; file.Next())
+        VFileIterator file(this, kFiles | kInvisible);
+        for (; file; file.Next())
             outFiles->push_back(VRefPtr<IFile>(file.Current()));
+        if (VError error = file.GetError())
+            return _Wrap(error, VE_FOLDER_CANNOT_GET_ATTRIBUTES);
     }
     if (outFolders) {
         outFolders->clear();
-        for (VFolderIterator folder(this, kFolders | kInvisible); folder; folder.Next())
+        VFolderIterator folder(this, kFolders | kInvisible);
+        for (; folder; folder.Next())
             outFolders->push_back(VRefPtr<IFolder>(folder.Current()));
+        if (VError error = folder.GetError())
+            return _Wrap(error, VE_FOLDER_CANNOT_GET_ATTRIBUTES);
     }
     return VE_OK;
 }

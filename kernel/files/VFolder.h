@@ -15,6 +15,7 @@ namespace nuvo {
 
 class IFile;
 class VFileSystem;
+class XLinuxTreeCopy;
 
 // A handle on one folder, named by a folder path; it keeps nothing open, every operation goes to
 // the platform. A platform failure pushes a VFileError for this folder (the native error pushed
@@ -42,8 +43,10 @@ public:
     // chmod 0777. Failure: 'nuvo' 655.
     VError MakeWritableByAll() const;
     // Removes an empty folder; a folder with entries (invisible ones and special files count)
-    // only with removeContent, after DeleteContents. Not empty without removeContent: 'nuvo' 651.
-    // A path naming a link to a folder removes the link only. Platform failures: 'nuvo' 653.
+    // only with removeContent, walking the tree by open folder descriptors (a folder swapped for
+    // a link meanwhile is never entered; no depth limit). Not empty without removeContent:
+    // 'nuvo' 651. A path naming a link to a folder removes the link only. Platform failures:
+    // 'nuvo' 653, for the entry that failed.
     VError Delete(bool removeContent) const;
     // Removes the folder and everything in it whatever the permissions and lock flags (a flag
     // the process may not clear fails); links are removed, never followed; mounts below it are
@@ -53,7 +56,8 @@ public:
     // file, invisible ones included, stopping at the first failure; without it, does nothing. A
     // path naming a link fails with 'nuvo' 653 (ENOTDIR) and leaves the link's target alone.
     VError DeleteContents(bool doIt) const;
-    // No entry at all, invisible ones and special files included.
+    // No entry at all, invisible ones and special files included; false for a folder that cannot
+    // be listed.
     bool IsEmpty() const;
     // Moves the folder to the Trash of its volume; 0 when the folder does not exist. Failure:
     // 'nuvo' 661.
@@ -67,15 +71,20 @@ public:
     // "destination" (the folder that failed the check), nothing touched. With
     // FileCopyOptions::kReplaceExisting an existing destination is deleted first (a link is
     // removed as a link) and the tree is copied in one operation (modes, times, links and hard
-    // links kept), falling back to CopyContentsTo when that fails; otherwise CopyContentsTo.
+    // links kept); only when that kind of copy cannot be made here at all does it go on with
+    // CopyContentsTo. A failure on an entry is reported for that entry (file: 'nuvo' 605,
+    // folder: 660, with "destination" and "options") and leaves nothing of the copy behind.
+    // Without the option: CopyContentsTo.
     // *outFolder (when given) receives the destination folder, also after a failure (null
     // after a 660).
     VError CopyTo(const VFolder& destParent, const VString& name, VFolder** outFolder = nullptr, unsigned options = 0) const;
     VError CopyTo(const VFolder& destParent, VFolder** outFolder = nullptr, unsigned options = 0) const;
     // Copies the entries item by item into dest (created when missing; the same 660 check as
     // CopyTo): sub-folders with CopyTo, then files with VFile::CopyTo. Stops at the first
-    // failure unless FileCopyOptions::kKeepGoing; the first failure is the result.
-    // FileCopyOptions::kSkipInvisible leaves out names beginning with '.'.
+    // failure unless FileCopyOptions::kKeepGoing; the first failure is the result, and the
+    // entries this copy made (dest itself when it made it) are removed again. A folder that
+    // cannot be listed fails the copy ('nuvo' 660). FileCopyOptions::kSkipInvisible leaves out
+    // names beginning with '.'.
     VError CopyContentsTo(const VFolder& dest, unsigned options = 0) const;
 
     // Writes back every dirty buffer of the file system holding this folder (syncfs), so that a
@@ -112,6 +121,8 @@ protected:
 
 private:
     VError _Wrap(VError platformResult, VError fallback) const;
+    VError _DeleteTree(unsigned platformOptions) const;
+    VError _ThrowTreeCopyError(const XLinuxTreeCopy& tree, VError platform, const VFolder& dest, unsigned options) const;
     VError _ThrowDestinationInside(const VFolder& destination) const;
 
     std::string fPosixPath;

@@ -5,6 +5,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <mutex>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -85,11 +89,12 @@ VError CopyRegularFile(const char* source, const char* destination, const struct
         XLinuxDataCopier copier;
         result = copier.Copy(in, out, current, outStat.st_dev);
     }
-    if (!result)
-        result = XLinuxAttributeCopier().Copy(in, out);
-    // Owner before mode: chown clears the set-id bits that fchmod then puts back.
+    // Owner, then extended attributes, then mode: chown clears the file capability and the
+    // set-id bits, which the attributes and fchmod then put back.
     if (!result && ::geteuid() == 0 && ::fchown(out, current.st_uid, current.st_gid) != 0)
         result = XLinuxFile::ErrorFromErrno(errno);
+    if (!result)
+        result = XLinuxAttributeCopier().Copy(in, out);
     if (!result && ::fchmod(out, current.st_mode & 07777) != 0)
         result = XLinuxFile::ErrorFromErrno(errno);
     if (!result) {
@@ -187,13 +192,127 @@ bool XLinuxFile::IsWritable(const char* path)
 
 namespace {
 
+// FIFOs, sockets and device nodes, as `cp -a` copies them (devices need privilege: EPERM).
+VError CopySpecial(const char* destination, const struct stat& st)
+{
+    if (::mknod(destination, (st.st_mode & S_IFMT) | S_IRUSR | S_IWUSR, st.st_rdev) != 0)
+        return XLinuxFile::ErrorFromErrno(errno);
+    VError result = VE_OK;
+    if (::geteuid() == 0 && ::lchown(destination, st.st_uid, st.st_gid) != 0)
+        result = XLinuxFile::ErrorFromErrno(errno);
+    if (!result && ::chmod(destination, st.st_mode & 07777) != 0)
+        result = XLinuxFile::ErrorFromErrno(errno);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (!result && ::utimensat(AT_FDCWD, destination, times, AT_SYMLINK_NOFOLLOW) != 0)
+        result = XLinuxFile::ErrorFromErrno(errno);
+    if (result)
+        ::unlink(destination);
+    return result;
+}
+
 VError CopyEntry(const char* source, const char* destination, const struct stat& st)
 {
     if (S_ISLNK(st.st_mode))
         return CopyLink(source, destination, st);
+    if (S_ISDIR(st.st_mode))
+        return XLinuxFile::ErrorFromErrno(EISDIR);
     if (!S_ISREG(st.st_mode))
-        return XLinuxFile::ErrorFromErrno(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return CopySpecial(destination, st);
     return CopyRegularFile(source, destination, st);
+}
+
+// Temporary copies are named ".~qzcopy-PID-START-N": the copying process's id, its start time
+// (clock ticks since boot, which tells a reused id apart) and a counter.
+constexpr char kTemporaryPrefix[] = ".~qzcopy-";
+
+// 0 when unknown (no /proc, or the process is gone).
+unsigned long long ProcessStartTime(pid_t pid)
+{
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char buffer[1024];
+    ssize_t length = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (length <= 0)
+        return 0;
+    buffer[length] = '\0';
+    // The command name (field 2) may hold spaces and parentheses: count from the last ')'.
+    const char* field = std::strrchr(buffer, ')');
+    if (!field)
+        return 0;
+    for (int index = 2; index < 22 && field; ++index)
+        field = std::strchr(field + 1, ' ');
+    return field ? std::strtoull(field + 1, nullptr, 10) : 0;
+}
+
+// A temporary copy whose process is gone (or whose id now belongs to a later process).
+bool IsStaleCopy(const char* name)
+{
+    const char* cursor = name + sizeof kTemporaryPrefix - 1;
+    char* end = nullptr;
+    const unsigned long pid = std::strtoul(cursor, &end, 10);
+    if (end == cursor || *end != '-' || pid == 0 || pid > 0x3FFFFFFF)
+        return false;
+    cursor = end + 1;
+    const unsigned long long start = std::strtoull(cursor, &end, 10);
+    const bool hasStart = end != cursor && *end == '-'; // older names carry no start time
+    if (pid_t(pid) == ::getpid())
+        return false;
+    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        return true;
+    const unsigned long long current = ProcessStartTime(pid_t(pid));
+    return hasStart && current != 0 && current != start;
+}
+
+// Removes the stale temporary copies of the calling user in folder. Each folder is looked at
+// once in a row, so a copy of many files into one folder reads it only once.
+void RemoveStaleCopies(const std::string& folder)
+{
+    static std::mutex sLock;
+    static std::string sLastFolder;
+    {
+        std::lock_guard<std::mutex> guard(sLock);
+        if (sLastFolder == folder)
+            return;
+        sLastFolder = folder;
+    }
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    const uid_t user = ::geteuid();
+    while (struct dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, kTemporaryPrefix, sizeof kTemporaryPrefix - 1) != 0)
+            continue;
+        struct stat st;
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode) || st.st_uid != user)
+            continue;
+        if (IsStaleCopy(entry->d_name))
+            (void)::unlinkat(fd, entry->d_name, 0); // a failure leaves it for the next copy
+    }
+    ::closedir(dir);
+}
+
+// "PID-START-" of the calling process; computed again after a fork.
+std::string TemporaryIdentity()
+{
+    static std::mutex sLock;
+    static pid_t sPid = 0;
+    static std::string sIdentity;
+    const pid_t pid = ::getpid();
+    std::lock_guard<std::mutex> guard(sLock);
+    if (sPid != pid) {
+        sIdentity = std::to_string(pid);
+        sIdentity.append("-").append(std::to_string(ProcessStartTime(pid))).append("-");
+        sPid = pid;
+    }
+    return sIdentity;
 }
 
 // The copy is made under a free name in the destination's folder and renamed over the old entry
@@ -202,8 +321,10 @@ VError ReplaceWithCopy(const char* source, const char* destination, const struct
 {
     std::string dest(destination);
     size_t slash = dest.rfind('/');
-    std::string prefix = dest.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".~qzcopy-"
-        + std::to_string(::getpid()) + "-";
+    const std::string folder = dest.substr(0, slash == std::string::npos ? 0 : slash + 1);
+    RemoveStaleCopies(folder);
+    std::string prefix = folder;
+    prefix.append(kTemporaryPrefix).append(TemporaryIdentity());
     static std::atomic<unsigned> sCounter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = prefix + std::to_string(sCounter.fetch_add(1, std::memory_order_relaxed));

@@ -18,7 +18,8 @@ struct XLinuxFileTimes {
 
 // Stateless file operations. Every function returns 0 or a native POSIX error built from the
 // errno saved right after the failing call; nothing is pushed on an error context (VFile wraps
-// the codes). Thread-safe: no shared state.
+// the codes). Thread-safe (the only shared state, the last folder cleared of stale temporary
+// copies, is behind a lock).
 class XLinuxFile {
 public:
     // Access modes and option bits of Open (the values of VFile::Open).
@@ -53,6 +54,8 @@ public:
     // temporary name beside destination and renamed over it, so that a failed copy leaves the old
     // entry in place. Replacing refuses (EINVAL) a destination that is the source file itself or
     // the file a source link points to, and (EEXIST) a folder. A failed copy removes what it created.
+    // Temporary copies left in that folder by a process that is gone are removed first. FIFOs,
+    // sockets and device nodes are made anew (devices need privilege).
     static VError CopyFile(const char* source, const char* destination, bool replace);
 
     // Opens path (close-on-exec) and takes the lock of the access mode without waiting: a file

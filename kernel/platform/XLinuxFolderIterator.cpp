@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "kernel/platform/XLinuxErrno.h"
 #include "kernel/platform/XLinuxFolder.h"
 
 namespace nuvo {
@@ -16,12 +17,16 @@ namespace nuvo {
 XLinuxFolderIterator::XLinuxFolderIterator(const std::string& folderPath, unsigned options) : fOptions(options)
 {
     char resolved[PATH_MAX];
-    if (!::realpath(folderPath.c_str(), resolved))
+    if (!::realpath(folderPath.c_str(), resolved)) {
+        fError = XLinuxErrnoToError(errno);
         return;
+    }
     fBase = resolved;
     if (fBase.back() != '/')
         fBase.push_back('/');
     fDir = ::opendir(fBase.c_str());
+    if (!fDir)
+        fError = XLinuxErrnoToError(errno);
 }
 
 XLinuxFolderIterator::~XLinuxFolderIterator()
@@ -33,14 +38,21 @@ XLinuxFolderIterator::~XLinuxFolderIterator()
 bool XLinuxFolderIterator::Next()
 {
     while (fDir) {
+        errno = 0;
         struct dirent* entry = ::readdir(fDir);
         if (!entry) {
+            if (errno != 0)
+                fError = XLinuxErrnoToError(errno);
             ::closedir(fDir);
             fDir = nullptr;
             break;
         }
         if (Accept(*entry))
             return true;
+        if (fError) {
+            ::closedir(fDir);
+            fDir = nullptr;
+        }
     }
     fPath.clear();
     fName.clear();
@@ -58,8 +70,11 @@ bool XLinuxFolderIterator::Accept(const struct dirent& entry)
     if (type == DT_UNKNOWN) {
         // Some file systems (XFS without ftype, many FUSE ones) leave the type to a stat.
         struct stat st;
-        if (::fstatat(::dirfd(fDir), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(::dirfd(fDir), name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) // ENOENT: removed since it was listed
+                fError = XLinuxErrnoToError(errno);
             return false;
+        }
         type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
     }
     if (type != DT_DIR && type != DT_REG && type != DT_LNK && !(fOptions & kOtherKinds))

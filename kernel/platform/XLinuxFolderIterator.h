@@ -15,7 +15,8 @@ namespace nuvo {
 // and symbolic links); 8 also return entries whose name begins with '.'; 16 replace symbolic
 // links by their resolved targets (unresolvable links are skipped); 32 with 4 also returns
 // entries of other kinds (FIFOs, sockets, devices) as files, for deletion. Other bits are ignored.
-// A folder that cannot be opened gives an empty walk. Owns its directory stream; not
+// A folder that cannot be opened or read ends the walk with GetError() set: a listing that
+// failed is never taken for an empty or complete one. Owns its directory stream; not
 // thread-safe.
 class XLinuxFolderIterator {
 public:
@@ -32,8 +33,11 @@ public:
     XLinuxFolderIterator(const XLinuxFolderIterator&) = delete;
     XLinuxFolderIterator& operator=(const XLinuxFolderIterator&) = delete;
 
-    // Moves to the next matching entry; false when none is left (the stream is then closed).
+    // Moves to the next matching entry; false when none is left or the listing failed (the
+    // stream is then closed).
     bool Next();
+    // The native error that ended the walk early; 0 after a complete listing.
+    VError GetError() const { return fError; }
 
     // The current entry: its full POSIX path (a folder's ends with '/'; with kResolveLinks, a
     // link's resolved target), its last name, whether it is a folder.
@@ -55,6 +59,7 @@ private:
     std::string fPath;
     std::string fName;
     bool fIsFolder = false;
+    VError fError = VE_OK;
 };
 
 } // namespace nuvo

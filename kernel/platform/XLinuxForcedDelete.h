@@ -1,6 +1,6 @@
 #pragma once
-// Linux platform layer: removal of a whole folder tree whatever its permissions and
-// immutable/append-only flags (glibc fts, physical walk, one file system).
+// Linux platform layer: removal of a whole folder tree, walked relative to open folder
+// descriptors; the forced form also repairs permissions and clears immutable/append-only flags.
 
 #include <string>
 
@@ -8,15 +8,29 @@
 
 namespace nuvo {
 
-// Forced removal of a tree. Stateless; safe to call from any thread (the walk never changes the
-// current directory). Failures return a native POSIX error and nothing is pushed on an error
-// context; the walk stops at the first failure, leaving what was not removed yet.
+// Tree removal. Every folder is opened with O_NOFOLLOW relative to its parent's descriptor and
+// every entry is removed with unlinkat on that descriptor, so a folder swapped for a link during
+// the walk is never entered and the depth of the tree is not limited by PATH_MAX. Links are
+// removed, never followed; mount points below the root are not entered and fail the removal
+// (EBUSY). Stateless; safe from any thread (the current directory is never changed). Failures
+// return the first native POSIX error; the walk stops there, leaving what was not removed yet.
+// Nothing is pushed on an error context.
 class XLinuxForcedDelete {
 public:
+    enum : unsigned {
+        // Folders the process owns get u+rwx before they are read, and lock flags are cleared
+        // where the process may (else the removal fails with EPERM).
+        kUnlock = 1,
+        // Only the entries below the root are removed; the root must be a folder (ENOTDIR).
+        kContentsOnly = 2,
+    };
+
     // Removes path (a folder, or a link or file, which is simply unlinked) and everything below
-    // it. Symbolic links are removed, never followed; mount points below path are not entered
-    // and make the removal fail. A trailing '/' in path is ignored.
+    // it, whatever the permissions and lock flags. A trailing '/' in path is ignored.
     [[nodiscard]] static VError Delete(const std::string& path);
+    // The same with options (kUnlock, kContentsOnly). outFailedPath, when given, receives the
+    // full path of the entry whose removal failed (empty on success).
+    [[nodiscard]] static VError DeleteTree(const std::string& path, unsigned options, std::string* outFailedPath);
 
     // Clears the immutable and append-only flags of a regular file or folder (links have none).
     // 0 when there was nothing to clear or the file system has no such flags; EPERM when the

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -50,10 +51,10 @@ bool IsSet(const char* name)
 
 // The state letter of /proc/PID/stat comes after the command name, which may hold ')' itself:
 // take the last one.
-char ReadProcessState(const char* pid)
+char ReadProcessState(int pid)
 {
     char path[64];
-    std::snprintf(path, sizeof path, "/proc/%s/stat", pid);
+    std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
     int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return 0;
@@ -354,7 +355,7 @@ bool XLinuxSystem::GetProcessList(std::vector<int>& pids)
         if (p == name || *p != 0 || value > 0x7FFFFFFF)
             continue;
         // A zombie holds no files any more; a process gone since readdir has no stat.
-        char state = ReadProcessState(name);
+        char state = ReadProcessState(int(value));
         if (state == 0 || state == 'Z' || state == 'X')
             continue;
         found.push_back(int(value));

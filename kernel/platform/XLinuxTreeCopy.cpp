@@ -60,15 +60,37 @@ void XLinuxTreeCopy::CloseLevels()
     }
 }
 
+bool XLinuxTreeCopy::IsUnsupported(VError error)
+{
+    return error == MakePosixError(ENOSYS) || error == MakePosixError(EOPNOTSUPP);
+}
+
+void XLinuxTreeCopy::NoteFailure(const char* name, bool isFolder)
+{
+    fFailed = fSource;
+    if (name) {
+        fFailed.push_back('/');
+        fFailed.append(fRelative).append(name);
+    } else if (!fRelative.empty()) {
+        fFailed.push_back('/');
+        fFailed.append(fRelative, 0, fRelative.size() - 1);
+    }
+    fFailedOnFolder = isFolder;
+}
+
 VError XLinuxTreeCopy::Copy(const std::string& source, const std::string& destination)
 {
     CloseLevels();
     fHardLinks.clear();
     fRelative.clear();
+    fFailed.clear();
+    fFailedOnFolder = true;
     fIsRoot = ::geteuid() == 0;
 
     const std::string src = WithoutTrailingSlash(source);
     const std::string dst = WithoutTrailingSlash(destination);
+    fSource = src;
+    fFailed = src; // until the walk knows better
 
     // The source root is followed when it is a link: the caller names the folder to copy.
     int srcRoot = ::open(src.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -106,6 +128,7 @@ VError XLinuxTreeCopy::Copy(const std::string& source, const std::string& destin
             fDstRootInode = dstStat.st_ino;
         }
         fLevels.push_back(root);
+        fFailed.clear();
         result = Walk();
     }
     CloseLevels();
@@ -127,14 +150,22 @@ VError XLinuxTreeCopy::Walk()
         if (entry) {
             if (IsDotOrDotDot(entry->d_name))
                 continue;
-            if (VError error = CopyEntry(entry->d_name))
+            fEntryIsFolder = false;
+            if (VError error = CopyEntry(entry->d_name)) {
+                NoteFailure(entry->d_name, fEntryIsFolder);
                 return error;
+            }
             continue;
         }
-        if (errno != 0)
-            return XLinuxErrnoToError(errno);
+        if (errno != 0) {
+            VError error = XLinuxErrnoToError(errno);
+            NoteFailure(nullptr, true);
+            return error;
+        }
         // Listing done: the folder is complete and gets its attributes, mode last.
         VError error = FinishFolder(level);
+        if (error)
+            NoteFailure(nullptr, true);
         ::closedir(level.source);
         ::close(level.destination);
         fRelative.resize(level.relativeLength);
@@ -154,6 +185,7 @@ VError XLinuxTreeCopy::CopyEntry(const char* name)
     if (::fstatat(srcFolder, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return XLinuxErrnoToError(errno);
 
+    fEntryIsFolder = S_ISDIR(st.st_mode);
     switch (st.st_mode & S_IFMT) {
     case S_IFDIR: {
         // The destination inside the source (reached through a link in its path, say) would be
@@ -228,11 +260,12 @@ VError XLinuxTreeCopy::CopyFile(int srcFolder, int dstFolder, const char* name, 
     }
 
     VError result = fData.Copy(in, out, current, fDstDevice);
-    if (!result)
-        result = fAttributes.Copy(in, out);
-    // Owner before mode: chown clears the set-id bits that fchmod then puts back.
+    // Owner, then extended attributes, then mode: chown clears the file capability and the
+    // set-id bits, which the attributes and fchmod then put back.
     if (!result && fIsRoot && ::fchown(out, current.st_uid, current.st_gid) != 0 && !IsOwnerRefused(errno))
         result = XLinuxErrnoToError(errno);
+    if (!result)
+        result = fAttributes.Copy(in, out);
     if (!result && ::fchmod(out, current.st_mode & 07777) != 0)
         result = XLinuxErrnoToError(errno);
     if (!result) {

@@ -19,8 +19,10 @@ namespace nuvo {
 // and writable, filled, then given its times, owner (root only), extended attributes and, last,
 // its final mode, so read-only source folders copy. Symbolic links are copied as links and never
 // followed (except the source root itself); hard links within the tree stay hard links. A failed
-// copy removes the destination root it created and everything below it, and returns the native
-// POSIX error; so does a destination that lies inside the source (EINVAL). Memory use is
+// copy removes the destination root it created and everything below it, read-only folders
+// included, and returns the native POSIX error of the first failure; so does a destination that
+// lies inside the source (EINVAL). Owner, then extended attributes (ACLs and file capabilities,
+// which a change of owner would clear), then mode, as `cp -a` does. Memory use is
 // bounded: one data buffer, one open folder pair per tree level, and one map entry per
 // multiply-linked file. Not thread-safe: one object per copy.
 class XLinuxTreeCopy {
@@ -32,6 +34,14 @@ public:
 
     // Copies the folder at source to destination (trailing '/' ignored in both).
     [[nodiscard]] VError Copy(const std::string& source, const std::string& destination);
+
+    // After a failed Copy: the full source path of the entry that failed (without a trailing
+    // '/'; the source root itself when the copy could not start), and whether it is a folder.
+    const std::string& GetFailedSource() const { return fFailed; }
+    bool FailedOnFolder() const { return fFailedOnFolder; }
+    // The failure says that this kind of copy cannot be made here at all (the kernel or the
+    // file system lacks an operation), not that the data could not be copied.
+    [[nodiscard]] static bool IsUnsupported(VError error);
 
 private:
     // One folder being copied: its source listing, its destination, its source attributes.
@@ -57,9 +67,14 @@ private:
     VError CopySpecial(int dstFolder, const char* name, const struct stat& st);
     VError FinishFolder(Level& level);
     void CloseLevels();
+    void NoteFailure(const char* name, bool isFolder);
 
     std::vector<Level> fLevels;
     std::string fRelative;          // path of the current folder below the roots, ending with '/'
+    std::string fSource;            // the source root, without a trailing '/'
+    std::string fFailed;
+    bool fFailedOnFolder = false;
+    bool fEntryIsFolder = false;    // the kind of the entry CopyEntry works on
     int fDstRoot = -1;              // the destination root, for linkat of hard links
     dev_t fDstDevice = 0;
     ino_t fDstRootInode = 0;

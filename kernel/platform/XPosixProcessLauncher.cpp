@@ -195,6 +195,52 @@ std::vector<char*> MakeArgv(std::vector<std::string>& strings)
     return pointers;
 }
 
+// Descriptor actions and attributes of a spawn: childIn/childOut/childErr become 0/1/2 unless
+// negative. On failure nothing is left to destroy.
+int PrepareSpawn(posix_spawn_file_actions_t& actions, posix_spawnattr_t& attributes, int childIn, int childOut,
+    int childErr, const char* folder)
+{
+    int error = ::posix_spawn_file_actions_init(&actions);
+    if (error != 0)
+        return error;
+    error = ::posix_spawnattr_init(&attributes);
+    if (error != 0) {
+        ::posix_spawn_file_actions_destroy(&actions);
+        return error;
+    }
+    if (childIn >= 0)
+        error = ::posix_spawn_file_actions_adddup2(&actions, childIn, 0);
+    if (error == 0 && childOut >= 0)
+        error = ::posix_spawn_file_actions_adddup2(&actions, childOut, 1);
+    if (error == 0 && childErr >= 0)
+        error = ::posix_spawn_file_actions_adddup2(&actions, childErr, 2);
+    if (error == 0 && folder)
+        error = ::posix_spawn_file_actions_addchdir_np(&actions, folder);
+    // Only 0–2 reach the child, whatever other threads opened without close-on-exec.
+    if (error == 0)
+        error = ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    sigset_t noSignals;
+    sigset_t defaults;
+    sigemptyset(&noSignals);
+    sigemptyset(&defaults);
+    // A parent that ignores SIGPIPE must not hand that on: the child would loop on EPIPE.
+    sigaddset(&defaults, SIGPIPE);
+    if (error == 0)
+        error = ::posix_spawnattr_setflags(&attributes,
+            short(POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+    if (error == 0)
+        error = ::posix_spawnattr_setpgroup(&attributes, 0);
+    if (error == 0)
+        error = ::posix_spawnattr_setsigmask(&attributes, &noSignals);
+    if (error == 0)
+        error = ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+    if (error != 0) {
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+    }
+    return error;
+}
+
 } // namespace
 
 XPosixProcessLauncher::XPosixProcessLauncher() = default;
@@ -327,45 +373,9 @@ int XPosixProcessLauncher::Start()
 
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
-    int error = ::posix_spawn_file_actions_init(&actions);
-    bool actionsMade = error == 0;
-    if (error == 0) {
-        error = ::posix_spawnattr_init(&attributes);
-        if (error != 0)
-            ::posix_spawn_file_actions_destroy(&actions);
-    }
-    if (error == 0) {
-        if (fRedirectStdin)
-            error = ::posix_spawn_file_actions_adddup2(&actions, fStdinPipe[0], 0);
-        if (error == 0 && fRedirectStdout)
-            error = ::posix_spawn_file_actions_adddup2(&actions, fOutPipes[kOut][1], 1);
-        if (error == 0 && fRedirectStdout)
-            error = ::posix_spawn_file_actions_adddup2(&actions, fOutPipes[kErr][1], 2);
-        if (error == 0 && fHasDefaultFolder)
-            error = ::posix_spawn_file_actions_addchdir_np(&actions, fDefaultFolder.c_str());
-        if (error == 0)
-            error = ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-        sigset_t noSignals;
-        sigset_t defaults;
-        sigemptyset(&noSignals);
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
-        if (error == 0)
-            error = ::posix_spawnattr_setflags(&attributes,
-                short(POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
-        if (error == 0)
-            error = ::posix_spawnattr_setpgroup(&attributes, 0);
-        if (error == 0)
-            error = ::posix_spawnattr_setsigmask(&attributes, &noSignals);
-        if (error == 0)
-            error = ::posix_spawnattr_setsigdefault(&attributes, &defaults);
-        if (error != 0) {
-            ::posix_spawn_file_actions_destroy(&actions);
-            ::posix_spawnattr_destroy(&attributes);
-        }
-    }
+    int error = PrepareSpawn(actions, attributes, fStdinPipe[0], fOutPipes[kOut][1], fOutPipes[kErr][1],
+        fHasDefaultFolder ? fDefaultFolder.c_str() : nullptr);
     if (error != 0) {
-        (void)actionsMade;
         ::syslog(LOG_ERR, "init_pipes error");
         ClosePair(startupPipe);
         _ClosePipes();

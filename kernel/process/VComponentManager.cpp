@@ -60,11 +60,6 @@ std::string LanguagePart(const std::string& normalized)
 
 } // namespace
 
-std::vector<VString> VComponentManager::GetLocalizations(const VFolder& resources)
-{
-    return LanguageFolderNames(resources);
-}
-
 DialectCode VComponentManager::ChoosePreferredLocalization(const std::vector<VString>& localizations,
                                                            const std::vector<std::string>& userLanguages)
 {

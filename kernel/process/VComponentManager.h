@@ -28,9 +28,6 @@ public:
     // chosen name names no language.
     static DialectCode ChoosePreferredLocalization(const std::vector<VString>& localizations,
                                                    const std::vector<std::string>& userLanguages);
-
-    // The names, without ".lproj", of resources's language folders; sorted.
-    static std::vector<VString> GetLocalizations(const VFolder& resources);
 };
 
 } // namespace nuvo

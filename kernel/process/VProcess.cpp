@@ -15,6 +15,7 @@
 #include "kernel/files/VFolder.h"
 #include "kernel/logging/VLogger.h"
 #include "kernel/platform/XLinuxSystem.h"
+#include "kernel/system/VSystem.h"
 #include "kernel/process/VTask.h"
 #include "kernel/process/VTaskMgr.h"
 #include "kernel/text/VIntlMgr.h"
@@ -87,18 +88,11 @@ enum : uint32_t {
     kServiceDebugMgr = 1u << 2,
 };
 
-// The one place where the frame tells the user why it cannot start. Notifications arrive with
-// the system queries; until then nothing is shown (as on a desktop-less session).
+// The one place where the frame tells the user why it cannot start. Without a desktop nothing
+// can be shown, and the exit code alone tells.
 void DisplayInitializationFailure(const VString& message)
 {
-    (void) message;
-}
-
-// The kernel must have renameat2 (3.15) for the swap to be safe; every supported version value
-// maps to that requirement.
-bool IsSystemVersionOrAbove(SystemVersion)
-{
-    return XLinuxSystem::IsKernelVersionOrAbove(3, 15);
+    (void)VSystem::DisplayNotification(VString("Initialization failed"), message, 0);
 }
 
 } // namespace
@@ -272,7 +266,7 @@ void VProcess::_DeInit()
 
 bool VProcess::DoCheckSystemVersion(SystemVersion version)
 {
-    if (IsSystemVersionOrAbove(version))
+    if (VSystem::IsSystemVersionOrAbove(version))
         return true;
     VString message(version == kSystemVersionMinimum ? "This application needs at least OS X 10.12"
                                                      : "This application needs at least OS X 10.7");

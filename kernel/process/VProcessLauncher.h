@@ -81,8 +81,10 @@ public:
     // Hands every output and error block to the callbacks until both end, then shuts down.
     int ReadFromChildAndShutdown(std::function<void(const void*, size_t)> out,
         std::function<void(const void*, size_t)> err);
-    // Waits for the child when the wait-closing-child time is positive, reaps it and records
-    // its exit status; with killProcessTree and tree kill enabled, kills its process group.
+    // Closes the child's input, kills the child first when force is set, waits for it when the
+    // wait-closing-child time is positive (its output is drained and dropped meanwhile), reaps
+    // it and records its exit status; with killProcessTree and tree kill enabled, kills its
+    // process group. A child still running (time 0) is reaped in the background later.
     int Shutdown(bool force = false, bool killProcessTree = false);
 
     int GetPid() const;

@@ -76,13 +76,9 @@ bool VSystem::DisplayNotification(const VString& title, const VString& message, 
 {
     const ButtonRow row = ButtonsFor(flags);
     XLinuxSystem::Alert alert;
-    // Without a title the message is the alert's header and there is no body text.
-    if (title.IsEmpty()) {
-        alert.message = to_string(message);
-    } else {
-        alert.title = to_string(title);
-        alert.message = to_string(message);
-    }
+    // Without a title the message alone is the alert's header: no window title is set.
+    alert.title = to_string(title);
+    alert.message = to_string(message);
     for (int i = 0; i < 3; ++i) {
         if (row.titles[i])
             alert.buttons[i] = row.titles[i];

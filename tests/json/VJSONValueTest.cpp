@@ -9,6 +9,7 @@
 #include "json/VJSONPropertyConstOrderedIterator.h"
 #include "json/VJSONPropertyIterator.h"
 #include "tests/json/JSONTestSupport.h"
+#include "kernel/time/VTime.h"
 #include "tests/kernel/files/FileTestSupport.h"
 
 namespace nuvo::test {
@@ -97,6 +98,24 @@ TEST(VJSONValueTest, SettersClearAndStamps)
     VJSONValue self(VString("same"));
     self.SetString(*self.GetStringRef());
     EXPECT_EQ(Json(self), "\"same\"");
+}
+
+TEST(VJSONValueTest, DatesFromAndToTimes)
+{
+    VTime time;
+    time.FromUTCTime(2024, 2, 29, 23, 59, 59, 999);
+    VJSONValue value(time);
+    EXPECT_EQ(Json(value), "\"2024-02-29T00:00:00.000Z\"");
+    VTime back;
+    EXPECT_TRUE(value.GetTime(back));
+    VString text;
+    back.GetRfc3339String(text, 1);
+    EXPECT_EQ(to_string(text), "2024-02-29T00:00:00.000Z");
+    VTime null;
+    null.SetNull();
+    EXPECT_TRUE(VJSONValue(null).IsNull());
+    EXPECT_FALSE(VJSONValue(1.0).GetTime(back));
+    EXPECT_TRUE(back.IsNull());
 }
 
 TEST(VJSONValueTest, ObjectsAreSharedAndOrdered)

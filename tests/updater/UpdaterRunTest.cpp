@@ -8,6 +8,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -269,4 +273,164 @@ TEST_F(UpdaterRun, FailureNotification)
 }
 
 } // namespace
+
+namespace {
+
+// The log files of folder, each as its lines with the temporary folder shown as "T", the
+// timestamps as "TIME" and the date and time of the first and last lines as "D" and "H".
+std::map<std::string, std::vector<std::string>> Logs(const std::string& folder, const std::string& temp)
+{
+    static const std::regex stamp("^(\\d+) \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
+    static const std::regex dated("(Updater starting|Update successful|Update failed) - .+ - .+ \\(\\)$");
+    static const std::regex name("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_log_1\\.txt$");
+    std::map<std::string, std::vector<std::string>> logs;
+    for (const std::string& file : test::NamesIn(folder)) {
+        std::vector<std::string>& lines = logs[std::regex_match(file, name) ? "NAME_1.txt" : file];
+        std::istringstream content(test::ReadFile(folder + "/" + file));
+        for (std::string line; std::getline(content, line);) {
+            for (size_t at; (at = line.find(temp)) != std::string::npos;)
+                line.replace(at, temp.size(), "T");
+            line = std::regex_replace(line, stamp, "$1 TIME ");
+            lines.push_back(std::regex_replace(line, dated, "$1 - D - H ()"));
+        }
+    }
+    return logs;
+}
+
+} // namespace
+
+TEST_F(UpdaterRun, LogOfEachRun)
+{
+    const std::string info = " [QZ Updater.QZUP] INFO - ";
+    const std::string error = " [QZ Updater.QZUP] ERROR - ";
+    const std::string task = " (task=1, taskName=Main)";
+    const std::string missingNew = "The new version of the application was not found at 'T/Down Load/Client.app/'. "
+                                   "Nothing was changed. Download the update again, then retry.";
+    const std::string missingOld = "The application to update was not found at 'T/My Apps/Client.app/'. Nothing "
+                                   "was changed. Check that the application is still installed there, then retry the update.";
+    const std::string notRestarted = "The application was updated but could not be started again. Start it yourself.";
+    struct Row {
+        const char* name;
+        std::function<void()> prepare;
+        int exitCode;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Row> rows = {
+        {"success", [] {}, 0,
+         {"1 TIME" + info + "Updater starting - D - H ()", "2 TIME" + info + "Waiting for external process to quit ()",
+          "3 TIME" + info + "Skipping process wait (negative pid) ()",
+          "4 TIME" + info + "Proceeding with up-to-date application install... ()",
+          "5 TIME" + info + "Proceeding with up-to-date application restart... ()",
+          "6 TIME" + info + "Restarting installed application (open -a \"T/My Apps/Client.app/\")... ()",
+          "7 TIME" + info + "Updated application restarted, returned 0 ()",
+          "8 TIME" + info + "Up-to-date application restarted ()", "9 TIME" + info + "Update successful - D - H ()"}},
+        {"both bundles missing", [this] { std::filesystem::remove_all(fOld); std::filesystem::remove_all(fNew); }, 2,
+         {"1 TIME" + info + "Updater starting - D - H ()", "2 TIME" + error + missingNew + " ()",
+          "3 TIME" + error + missingOld + " ()", "4 TIME" + info + "Update failed - D - H ()",
+          "5 TIME [QZ Updater.UPQZ] ERROR - [3] " + missingOld + task,
+          "6 TIME [QZ Updater.UPQZ] ERROR - [2] " + missingNew + task}},
+        {"restart failure",
+         [this] {
+             std::filesystem::remove(fUpdaterBundle + "/Contents/MacOS/open");
+             std::filesystem::remove_all(fTemp / "home/.local");
+         },
+         2,
+         {"1 TIME" + info + "Updater starting - D - H ()", "2 TIME" + info + "Waiting for external process to quit ()",
+          "3 TIME" + info + "Skipping process wait (negative pid) ()",
+          "4 TIME" + info + "Proceeding with up-to-date application install... ()",
+          "5 TIME" + info + "Proceeding with up-to-date application restart... ()",
+          "6 TIME" + info + "Restarting installed application (open -a \"T/My Apps/Client.app/\")... ()",
+          "7 TIME" + error + "Failed to restart updated application (returned error 2 - exit status 0) ()",
+          "8 TIME" + error + "Up-to-date application restart failed ()", "9 TIME" + error + notRestarted + " ()",
+          "10 TIME" + info + "Update failed - D - H ()",
+          "11 TIME [QZ Updater.UPQZ] ERROR - [120] " + notRestarted + task}},
+    };
+    test::StEnvVar path("PATH", fTemp / "bin");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(fTemp / "logs");
+        for (const std::string& bundle : {fOld, fNew}) {
+            std::filesystem::remove_all(bundle);
+            test::MakeSampleBundle(bundle, bundle == fOld ? "1" : "2", fRecord);
+        }
+        row.prepare();
+        std::string out, err;
+        EXPECT_EQ(Run({"--silent", "--log-dir=" + fTemp / "logs/run"}, out, err), row.exitCode);
+        EXPECT_EQ(out + err, "");
+        EXPECT_EQ(Logs(fTemp / "logs/run", fTemp.Path()), (std::map<std::string, std::vector<std::string>>{{"NAME_1.txt", row.lines}}));
+    }
+}
+
+TEST_F(UpdaterRun, FailureDialogInTheUsersLanguageNamesTheLogFile)
+{
+#define NBSP "\xC2\xA0"
+    std::filesystem::remove_all(fNew);
+    FakeDialog("zenity", 1);
+    test::StEnvVar display("DISPLAY", ":99");
+    struct Row { const char* name; const char* lang; std::string text; };
+    const Row rows[] = {
+        {"English", "C.UTF-8",
+         "The new version of the application was not found at 'T/Down Load/Client.app/'. Nothing was changed. "
+         "Download the update again, then retry.\r\nMore information is available in the log file "
+         "'T/logs/NAME_1.txt'. Do you want to open it?"},
+        {"French", "fr_CA.UTF-8",
+         // French typography: no-break spaces inside the quotation marks and before '?'.
+         "La nouvelle version de l’application est introuvable à l’emplacement «" NBSP "T/Down Load/Client.app/" NBSP
+         "». Rien n’a été modifié. Téléchargez de nouveau la mise à jour, puis réessayez.\r\nVous trouverez plus "
+         "d’informations dans le fichier journal «" NBSP "T/logs/NAME_1.txt" NBSP "». Voulez-vous l’ouvrir" NBSP "?"},
+        {"no text of that language", "de_DE.UTF-8",
+         "The new version of the application was not found at 'T/Down Load/Client.app/'. Nothing was changed. "
+         "Download the update again, then retry.\r\nMore information is available in the log file "
+         "'T/logs/NAME_1.txt'. Do you want to open it?"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(fTemp / "dialog");
+        std::filesystem::remove_all(fTemp / "logs");
+        test::StEnvVar lang("LANG", row.lang);
+        std::string out, err;
+        EXPECT_EQ(Run({"--log-dir=" + fTemp / "logs"}, out, err), 2);
+        std::string text = test::ReadFile(fTemp / "dialog");
+        text = std::regex_replace(text, std::regex(fTemp.Path()), "T");
+        text = std::regex_replace(text, std::regex("\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_log"), "NAME");
+        EXPECT_EQ(text, "--question\n--text=" + row.text + "\n--ok-label=Yes\n--cancel-label=No\n--default-cancel\n--no-markup\n");
+    }
+#undef NBSP
+}
+
+TEST_F(UpdaterRun, LogFolderThatCannotBeMadeStillShowsTheDialog)
+{
+    FakeDialog("zenity", 0);
+    FakeDialog("xdg-open", 0);
+    test::StEnvVar display("DISPLAY", ":99");
+    test::WriteFile(fTemp / "plain", "a file where a folder should be");
+    std::string out, err;
+    EXPECT_EQ(Run({"--silent", "--log-dir=" + fTemp / "plain/logs"}, out, err), 2);
+    EXPECT_EQ(test::ReadFile(fTemp / "dialog"),
+              "--question\n--text=The folder '" + fTemp / "plain/" + "' could not be created. Check that you may write in its "
+              "parent folder and that the disk is not full.\n--ok-label=Yes\n--cancel-label=No\n--default-cancel\n--no-markup\n")
+        << "no log file to name, nor to open on Yes";
+    EXPECT_EQ(Manifest(fOld), fOldManifest);
+}
+
+TEST_F(UpdaterRun, YesOpensTheLogFileAndNoLogDirWritesNoFile)
+{
+    std::filesystem::remove_all(fNew);
+    FakeDialog("zenity", 0);
+    FakeDialog("xdg-open", 0);
+    test::StEnvVar display("DISPLAY", ":99");
+    std::string out, err;
+    EXPECT_EQ(Run({"--log-dir=" + fTemp / "logs"}, out, err), 2);
+    const std::set<std::string> logs = NamesIn(fTemp / "logs");
+    ASSERT_EQ(logs.size(), 1u);
+    // The dialog's lines, then the opener's argument: the log file itself.
+    const std::string dialog = test::ReadFile(fTemp / "dialog");
+    EXPECT_EQ(dialog.substr(dialog.rfind("--no-markup\n") + 12), fTemp / "logs/" + *logs.begin() + "\n");
+
+    std::filesystem::remove_all(fTemp / "logs");
+    const std::string before = Manifest(fTemp.Path());
+    EXPECT_EQ(Run({"--silent"}, out, err), 2);
+    EXPECT_EQ(Manifest(fTemp.Path()), before) << "without --log-dir no file is written anywhere";
+}
+
 } // namespace nuvo

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -203,6 +208,43 @@ TEST_F(UpdaterCommandLineProgram, OutputAndExitCodes)
         EXPECT_EQ(err, row.err);
     }
     EXPECT_FALSE(std::filesystem::exists(logs)) << "help and version stop before the log is opened";
+}
+
+// Runs the updater with --help on a pseudo-terminal; returns what it printed there.
+std::string HelpOnTerminal(const std::string& updater)
+{
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        ::execl(updater.c_str(), updater.c_str(), "--help", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string out;
+    if (pid < 0)
+        return out;
+    char buffer[4096];
+    ssize_t count;
+    // EIO tells that the child side is closed.
+    while ((count = ::read(master, buffer, sizeof buffer)) > 0)
+        out.append(buffer, size_t(count));
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return out;
+}
+
+TEST_F(UpdaterCommandLineProgram, ColourOnlyOnATerminalWithoutNoColour)
+{
+    const std::string updater = fBundle + "/Contents/MacOS/updater";
+    const std::string coloured = HelpOnTerminal(updater);
+    EXPECT_NE(coloured.find("\x1B[0;32m      --pid=VALUE            \x1B[0mWait for the caller's pid"), std::string::npos)
+        << coloured;
+    EXPECT_NE(coloured.find("\x1B[0;33m\r\nHelp:\r\n\x1B[0m"), std::string::npos) << "paragraphs in yellow";
+
+    test::StEnvVar noColour{"NO_COLOR", "1"};
+    const std::string plain = HelpOnTerminal(updater);
+    EXPECT_NE(plain.find("Wait for the caller's pid"), std::string::npos) << plain;
+    EXPECT_EQ(plain.find('\x1B'), std::string::npos);
 }
 
 TEST_F(UpdaterCommandLineProgram, ManualPageInTheBundle)

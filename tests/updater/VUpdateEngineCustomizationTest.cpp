@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/errors/VErrorContext.h"
 #include "tests/kernel/files/FileTestSupport.h"
+#include "tests/kernel/process/StChildProcess.h"
+#include "tests/support/StEnvVar.h"
+#include "tests/updater/UpdaterTestSupport.h"
 #include "updater/VUpdateEngine.h"
 
 namespace nuvo {
@@ -107,6 +111,57 @@ TEST(VUpdateEngineCustomization, ExistingLinkReplacedAndOddBundles)
     EXPECT_NE(errors.GetLastError(), VError(0));
     EXPECT_EQ(ReadFile(temp / "B.app/Contents"), "not a folder");
     errors.GetContext()->Flush();
+}
+
+// The built program, from a copy of its bundle: the customized bundle is what gets installed; a
+// bad client-info file stops the update before anything is swapped.
+TEST(VUpdateEngineCustomization, ThroughTheProgram)
+{
+    const std::string settings =
+        R"({"ServerPlatform":"x","BuildIPAdress":"srv.example","BuildIPPort":"19812","PublishName":"Sales DB"})";
+    struct Row {
+        const char* name;
+        const char* json;
+        bool asFolderPath;   // the option's text ends in '/'
+        int exitCode;
+        const char* link;    // link file of the installed bundle, null: none
+    };
+    const std::string link = Link("Sales DB", "srv.example:19812", "");
+    const Row rows[] = {
+        {"settings: link installed, executable restarted", settings.c_str(), false, 0, link.c_str()},
+        {"path ending in '/': stage skipped", settings.c_str(), true, 0, nullptr},
+        {"server platform as a number", R"({"ServerPlatform":2})", false, 2, nullptr},
+        {"no such file", nullptr, false, 2, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        StTempFolder temp;
+        StEnvVar home("HOME", temp / "home"), dataHome("XDG_DATA_HOME", temp / "home/.local/share");
+        StEnvVar display("DISPLAY", std::nullopt), wayland("WAYLAND_DISPLAY", std::nullopt);
+        std::filesystem::copy(NUVO_UPDATER_BUNDLE, temp / "Updater.app", std::filesystem::copy_options::recursive);
+        MakeSampleBundle(temp / "Old.app", "1", temp / "record");
+        MakeSampleBundle(temp / "New.app", "2", temp / "record");
+        // The new executable lacks its execute bits: the installed copy shows whether the stage ran.
+        SetMode(temp / "New.app/Contents/MacOS/Client", 0644);
+        if (row.json)
+            WriteFile(temp / "client.json", row.json);
+        std::string out, err;
+        const std::string clientInfo = temp / (row.asFolderPath ? "client.json/" : "client.json");
+        EXPECT_EQ(ExitCodeOf(RunChild(temp / "Updater.app/Contents/MacOS/updater",
+                                      {"--silent", "--log-dir", temp / "logs", "--client-info", clientInfo,
+                                       temp / "Old.app", temp / "New.app"},
+                                      out, err)),
+                  row.exitCode)
+            << err;
+        const std::string installed = temp / "Old.app/Contents/";
+        if (row.link)
+            EXPECT_EQ(ReadFile(installed + "Database/EnginedServer.QZlink"), row.link);
+        else
+            EXPECT_FALSE(EntryExists(installed + "Database"));
+        // A stopped customization leaves the old bundle in place, untouched.
+        EXPECT_EQ(ReadFile(installed + "Resources/version"), row.link ? "2" : (row.asFolderPath ? "2" : "1"));
+        EXPECT_EQ(Mode(installed + "MacOS/Client") & 0777, row.link ? 0755u : (row.asFolderPath ? 0644u : 0755u));
+    }
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "kernel/errors/StErrorContextInstaller.h"
+#include "tests/kernel/process/StChildProcess.h"
 #include "tests/kernel/files/FileTestSupport.h"
 #include "tests/xml/XMLTestSupport.h"
 #include "xml/VInfoPlist.h"
@@ -82,6 +85,38 @@ TEST(VInfoPlist, BundleExecutable)
         } else {
             EXPECT_FALSE(file);
         }
+    }
+}
+
+TEST(VInfoPlist, ProductNameAndVersionOfTheMainBundle)
+{
+    const std::string fallback = std::string("QZ Updater\n") + QZ_PROJECT_VERSION + "\n";
+    struct Row {
+        const char* name;
+        const char* plist;   // null: no Info.plist
+        std::string output;
+    };
+    const Row rows[] = {
+        {"both keys",
+         "<plist><dict><key>CFBundleName</key><string>Probe &amp; Co</string><key>CFBundleShortVersionString</key>"
+         "<string>9.8.7</string></dict></plist>",
+         "Probe & Co\n9.8.7\n"},
+        {"version only", "<plist><dict><key>CFBundleShortVersionString</key><string>2.0</string></dict></plist>",
+         "QZ Updater\n2.0\n"},
+        {"malformed", "<plist><dict><key>CFBundleName</key><string>X</dict>", fallback},
+        {"outside a bundle", nullptr, fallback},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        StTempFolder temp;
+        MakeTree(temp.Path(), {"P.app/", "P.app/Contents/", "P.app/Contents/MacOS/"});
+        const std::string probe = temp / "P.app/Contents/MacOS/probe";
+        std::filesystem::copy_file(NUVO_BUNDLE_INFO_PROBE, probe);
+        if (row.plist)
+            WriteFile(temp / "P.app/Contents/Info.plist", row.plist);
+        std::string out, err;
+        EXPECT_EQ(ExitCodeOf(RunChild(probe, {}, out, err)), 0) << err;
+        EXPECT_EQ(out, row.output);
     }
 }
 

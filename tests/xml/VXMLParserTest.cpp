@@ -288,21 +288,54 @@ TEST_F(VXMLParserFiles, ExternalDTDOnlyFromTheFolder)
 
 TEST(VXMLParser, HostileDocumentsFailWithAnError)
 {
+    auto entity = [](int level) {
+        std::string value;
+        for (int k = 0; k < 10; ++k)
+            value += "&a" + std::to_string(level - 1) + ";";
+        return "<!ENTITY a" + std::to_string(level) + " '" + value + "'>";
+    };
     std::string laughs = "<!DOCTYPE r [<!ENTITY a0 'lol'>";
     for (int i = 1; i <= 9; ++i)
-        laughs += "<!ENTITY a" + std::to_string(i) + " '" + [&] { std::string s; for (int k = 0; k < 10; ++k) s += "&a" + std::to_string(i - 1) + ";"; return s; }() + "'>";
+        laughs += entity(i);
     laughs += "]><r>&a9;</r>";
     // Few expansions of a large entity: the text limit, not the expansion count, stops it.
     std::string quadratic = "<!DOCTYPE r [<!ENTITY big '" + std::string(1 << 20, 'x') + "'>]><r>";
     for (int i = 0; i < 100; ++i)
         quadratic += "&big;";
     quadratic += "</r>";
-    for (const std::string* xml : {&laughs, &quadratic}) {
+    // Many predefined entities and deep nesting are not attacks.
+    std::string amps = "<r>";
+    for (int i = 0; i < 20000; ++i)
+        amps += "&amp;";
+    amps += "</r>";
+    std::string deep = std::string(20000 * 3, ' ');
+    for (size_t i = 0; i < 20000; ++i)
+        deep.replace(i * 3, 3, "<a>");
+    for (size_t i = 0; i < 20000; ++i)
+        deep += "</a>";
+    struct Row {
+        const char* name;
+        const std::string& xml;
+        bool ok;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"billion laughs", laughs, false, "more than &apos;10000&apos; entity expansions"},
+        {"quadratic blow-up", quadratic, false, "Character data limit exceeded (entity expansion)\" systemID=\"frommem\" publicID=\"\" line=\"1\""},
+        {"20,000 predefined entities", amps, true, ""},
+        {"20,000 levels", deep, true, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         StErrorContextInstaller errors(true, true);
         auto root = VRefPtr<VNullXMLHandler>::Adopt(new VNullXMLHandler);
         VXMLParser parser;
-        EXPECT_FALSE(parser.Parse(xml->data(), xml->size(), root.Get(), 0));
-        EXPECT_EQ(errors.GetLastError(), Xmlc(3));
+        EXPECT_EQ(parser.Parse(row.xml.data(), row.xml.size(), root.Get(), 0), row.ok);
+        EXPECT_EQ(errors.GetLastError(), row.ok ? VError(0) : Xmlc(3));
+        if (!row.ok) {
+            EXPECT_NE(BagText(*errors.GetContext()->GetLast()->GetBag()).find(row.message), std::string::npos);
+        }
+        EXPECT_EQ(root->GetRefCount(), 1);
         errors.GetContext()->Flush();
     }
 }

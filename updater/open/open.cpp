@@ -10,6 +10,7 @@
 
 #include "kernel/platform/XPosixProcessLauncher.h"
 #include "updater/open/BundleExecutable.h"
+#include "xml/VXMLParser.h"
 
 namespace {
 
@@ -36,8 +37,10 @@ int main(int argc, char** argv)
         appPath.pop_back();
 
     std::string binary;
-    if (std::filesystem::is_directory(appPath, error))
+    if (std::filesystem::is_directory(appPath, error)) {
         binary = nuvo::BundleExecutablePath(appPath);
+        nuvo::VXMLParser::DeInit();
+    }
     else if (std::filesystem::is_regular_file(appPath, error))
         binary = appPath;
     else

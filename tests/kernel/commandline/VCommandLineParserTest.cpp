@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "json/VJSONArray.h"
+#include "json/VJSONImporter.h"
+#include "json/VJSONValue.h"
 #include "kernel/commandline/VCommandLineParser.h"
 
 namespace nuvo {
@@ -46,7 +49,7 @@ struct Bound {
                            " f=" + std::to_string(flag) + " a=" + to_string(a) + " b=" + to_string(b) +
                            " name=" + to_string(name) + " other=" + to_string(other) + " args=";
         for (const VString& arg : args)
-            text += "[" + to_string(arg) + "]";
+            text.append("[").append(to_string(arg)).append("]");
         return text;
     }
 };
@@ -346,7 +349,7 @@ TEST(VCommandLineParserListings, BlankLineAfterTheUsageLine)
     }
 }
 
-TEST(VCommandLineParserListings, ManPageAndJSON)
+TEST(VCommandLineParserListings, ManPage)
 {
     ListingParser listing;
     listing.parser.AddParagraph(VString("Tail \"quoted\"\n\tend\\"));
@@ -362,32 +365,43 @@ TEST(VCommandLineParserListings, ManPageAndJSON)
               ".SS \"\"\n"
               ".TP\n.BR \\-s \", \" \\-\\-size=\\fIVALUE\\fR\n" + kWrappedAtPeriod + "\n"
               ".SS \"Tail \\\"quoted\\\"end\\\\\"\n");
+}
 
+TEST(VCommandLineParserListings, JSONDocument)
+{
+    std::vector<VString> args = Args({"q\"\\\x01"});
+    bool flag = false;
+    VString value;
+    VCommandLineParser parser(args);
+    parser.AddOption(u' ', VString("secret"), flag, VString("Hidden"), true);
+    parser.AddOption(u'n', VString("size"), value, VString("Size\tin/bytes"));
+    parser.AddParagraph(VString("Tail \"quoted\"\n\x7F"));
     VString json("replaced");
-    listing.parser.ExportAsJSON(&json);
-    const std::string entry = "\t\t\t{\n\t\t\t\t";
-    EXPECT_EQ(to_string(json),
-              "{\n\t\"arguments\": {\n\t\t\"count\": 2,\n\t\t\"values\": [\n\t\t\t\"prog\",\n\t\t\t\"x\"\n\t\t]\n\t},\n"
-              "\t\"options\": {\n\t\t\"count\": 11,\n\t\t\"values\": [\n" +
-                  entry + "\"longName\": \"secret\",\n\t\t\t\t\"description\": \"Hidden\"\n\t\t\t},\n" +
-                  entry + "\"shortName\": \"v\",\n\t\t\t\t\"description\": \"Verbose\\toutput\"\n\t\t\t},\n" +
-                  entry + "\"shortName\": \"n\",\n\t\t\t\t\"requiresValue\": true,\n\t\t\t\t\"description\": \"Count\"\n\t\t\t},\n" +
-                  entry + "\"shortName\": \"h\",\n\t\t\t\t\"longName\": \"restart-params\",\n\t\t\t\t\"requiresValue\": true,\n"
-                          "\t\t\t\t\"description\": \"Fourteen\"\n\t\t\t},\n" +
-                  entry + "\"longName\": \"restart-paramsx\",\n\t\t\t\t\"requiresValue\": true,\n"
-                          "\t\t\t\t\"description\": \"Fifteen\"\n\t\t\t},\n" +
-                  entry + "\"paragraph\": \"" + kParagraph79 + "\"\n\t\t\t},\n" +
-                  entry + "\"paragraph\": \"" + kParagraph80 + "\"\n\t\t\t},\n" +
-                  entry + "\"paragraph\": \"" + kParagraph85 + "\"\n\t\t\t},\n" +
-                  entry + "\"paragraph\": \"\"\n\t\t\t},\n" +
-                  entry + "\"shortName\": \"s\",\n\t\t\t\t\"longName\": \"size\",\n\t\t\t\t\"requiresValue\": true,\n"
-                          "\t\t\t\t\"description\": \"" + kWrappedAtPeriod + "\"\n\t\t\t},\n" +
-                  entry + "\"paragraph\": \"Tail \\\"quoted\\\"\\n\\tend\\\\\"\n\t\t\t}\n"
-                  "\t\t]\n\t}\n}\n");
+    parser.ExportAsJSON(&json);
+    const std::string expected =
+        "{\n\t\"arguments\": {\n\t\t\"count\": 2,\n\t\t\"values\": [\n\t\t\t\"prog\",\n\t\t\t\"q\\\"\\\\\\u0001\"\n"
+        "\t\t]\n\t},\n\t\"options\": {\n\t\t\"count\": 3,\n\t\t\"values\": [\n"
+        "\t\t\t{\n\t\t\t\t\"longName\": \"secret\",\n\t\t\t\t\"description\": \"Hidden\"\n\t\t\t},\n"
+        "\t\t\t{\n\t\t\t\t\"shortName\": \"n\",\n\t\t\t\t\"longName\": \"size\",\n\t\t\t\t\"requiresValue\": true,\n"
+        "\t\t\t\t\"description\": \"Size\\tin/bytes\"\n\t\t\t},\n"
+        "\t\t\t{\n\t\t\t\t\"paragraph\": \"Tail \\\"quoted\\\"\\n\\u007F\"\n\t\t\t}\n"
+        "\t\t]\n\t}\n}\n";
+    EXPECT_EQ(to_string(json), expected);
+
+    // Read back by the strict JSON parser, the escaped texts come back whole.
+    VJSONValue document;
+    ASSERT_EQ(VJSONImporter::ParseString(json, document, kJSONOptionStrict), VE_OK);
+    VString text;
+    EXPECT_EQ(document.GetProperty(VString("arguments")).GetProperty(VString("values")).GetArray()->GetAt(1).GetString(text), VE_OK);
+    EXPECT_EQ(to_string(text), "q\"\\\x01");
+    const VJSONValue options = document.GetProperty(VString("options"));
+    EXPECT_EQ(options.GetProperty(VString("count")).GetNumber(), 3);
+    EXPECT_EQ(options.GetProperty(VString("values")).GetArray()->GetAt(2).GetProperty(VString("paragraph")).GetString(text), VE_OK);
+    EXPECT_EQ(to_string(text), "Tail \"quoted\"\n\x7F");
 
     testing::internal::CaptureStderr();
-    listing.parser.PrintAllArguments(true);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), to_string(json) + "\n");
+    parser.PrintAllArguments(true);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), expected + "\n");
 }
 
 } // namespace

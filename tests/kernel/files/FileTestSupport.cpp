@@ -120,7 +120,7 @@ std::set<std::string> TreeOf(const std::string& root)
 
 VFilePath PosixPath(const std::string& text)
 {
-    return VFilePath(VString(text.c_str()), FilePathStyle::Posix);
+    return VFilePath::FromPosixBytes(text);
 }
 
 VRefPtr<VFile> FileAt(const std::string& posix)
@@ -135,9 +135,7 @@ VRefPtr<VFolder> FolderAt(const std::string& posix)
 
 std::string PosixOf(const VFilePath& path)
 {
-    VString text;
-    path.GetPosixPath(text);
-    return to_string(text);
+    return path.GetPosixBytes();
 }
 
 std::vector<VError> Codes(const StErrorContextInstaller& errors)

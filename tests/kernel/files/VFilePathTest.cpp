@@ -97,7 +97,7 @@ TEST(VFilePathTest, NamesAndExtensions)
         path.GetFolderName(folderBare, false);
         std::string names = to_string(name);
         for (const VString* text : {&extension, &file, &fileBare, &folder, &folderBare})
-            names += "|" + to_string(*text);
+            names.append("|").append(to_string(*text));
         EXPECT_EQ(names, row.names);
     }
 

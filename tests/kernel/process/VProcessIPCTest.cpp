@@ -59,36 +59,8 @@ TEST(VProcessIPCArguments, ProcessSerialNumbersAreDropped)
     }
 }
 
-TEST(VCommandLineParserMinimal, HolderAndErrors)
+TEST(VCommandLineParserPrint, UTF8LinesFlushedAsTheyAre)
 {
-    struct Row {
-        std::vector<const char*> args;
-        bool withHolder;
-        std::vector<std::string> held;
-        std::string err;   // empty: Parse returns 0, else 1
-    };
-    const std::vector<Row> rows = {
-        {{"/p"}, false, {}, ""},
-        {{"/p", "a", "b"}, true, {"a", "b"}, ""},
-        {{"/p", ""}, true, {""}, ""},
-        {{"/p", "--", "-x", "--y", "--"}, true, {"-x", "--y", "--"}, ""},
-        {{"/p", "a", "--pid=3", "b"}, true, {"a"}, "error: unknown option `pid`\n"},
-        {{"/p", "-x"}, true, {}, "error: unknown option `x`\n"},
-        {{"/p", "plain"}, false, {}, "error: unknown option `plain`\n"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.held) + row.err);
-        std::vector<VString> args(row.args.begin(), row.args.end());
-        std::vector<VString> held;
-        VCommandLineParser parser(args);
-        if (row.withHolder)
-            parser.AddArguments(held);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(parser.Parse(), row.err.empty() ? 0 : 1);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), row.err);
-        EXPECT_EQ(ToUTF8(held), row.held);
-    }
-
     testing::internal::CaptureStdout();
     VCommandLineParser::Print(VString("caf\xC3\xA9\r\n1.0"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "caf\xC3\xA9\r\n1.0\n");

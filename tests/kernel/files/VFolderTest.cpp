@@ -10,6 +10,7 @@
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/files/FileIteratorOptions.h"
+#include "kernel/time/VTime.h"
 #include "kernel/files/IFileAttributeAccessor.h"
 #include "kernel/files/VFileError.h"
 #include "kernel/files/VFileIterator.h"
@@ -372,7 +373,7 @@ TEST(VFolder, IteratorsAndIterateChooseKindsAndHandOutDocuments)
     EXPECT_FALSE(VFileIterator(FolderAt(t / "missing").Get(), kFiles));
 
     std::vector<std::string> seen;
-    int64_t modified = 0;
+    VTime modified;
     auto visit = [&](IFileAttributeAccessor* accessor) {
         EXPECT_NE(accessor->GetFile() == nullptr, accessor->GetFolder() == nullptr);
         IFile* file = accessor->GetFile();
@@ -385,7 +386,7 @@ TEST(VFolder, IteratorsAndIterateChooseKindsAndHandOutDocuments)
     EXPECT_EQ(folder->Iterate(visit, kFolders | kFiles), VE_OK);
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{t / "f/file", t / "f/link", t / "f/sub/"}));
-    EXPECT_EQ(modified, 1234567890123);
+    EXPECT_EQ(modified.GetUnixMilliseconds(), 1234567890123);
     int calls = 0;
     EXPECT_EQ(folder->Iterate([&](IFileAttributeAccessor*) { return ++calls < 1; }, kFolders | kFiles), VE_OK);
     EXPECT_EQ(calls, 1);

@@ -12,19 +12,34 @@
 
 namespace nuvo {
 
+namespace {
+
+// The launcher splits the line and keeps the character after a backslash as is: a name holding
+// '"' or '\' stays one argument, with its own bytes.
+void AppendQuoted(VString& command, const VFilePath& path)
+{
+    VString posix;
+    path.GetPosixPath(posix);
+    command.AppendUniChar(u'"');
+    for (int32_t i = 1; i <= posix.GetLength(); ++i) {
+        const UniChar c = posix.GetUniChar(i);
+        if (c == u'"' || c == u'\\')
+            command.AppendUniChar(u'\\');
+        command.AppendUniChar(c);
+    }
+    command.AppendUniChar(u'"');
+}
+
+} // namespace
+
 bool VUpdateEngine::_LaunchApplication(const VFilePath& appPath)
 {
     // The quotes keep paths with blanks one argument each when the launcher splits the line.
-    VString command("open -a \"");
-    VString posix;
-    appPath.GetPosixPath(posix);
-    command.AppendString(posix);
-    command.AppendCString("\"");
+    VString command("open -a ");
+    AppendQuoted(command, appPath);
     if (!fRestartParamsFile.GetPath().IsEmpty()) {
-        fRestartParamsFile.GetPosixPath(posix);
-        command.AppendCString(" --args \"");
-        command.AppendString(posix);
-        command.AppendCString("\"");
+        command.AppendCString(" --args ");
+        AppendQuoted(command, fRestartParamsFile);
         if (fRestartHeadless)
             command.AppendCString(" --headless");
     } else if (fRestartHeadless) {

@@ -10,6 +10,7 @@
 #include "kernel/files/VFilePath.h"
 #include "kernel/files/VFolder.h"
 #include "kernel/platform/XPosixCommandLine.h"
+#include "kernel/text/FileNameText.h"
 
 namespace nuvo::Extension::CommandLineParser {
 
@@ -120,13 +121,13 @@ bool Argument<VFilePath>::Append(VCommandLineParser&, VFilePath& out, const VStr
     }
     std::string canonical;
     bool isFolder = false;
-    if (!XPosixCommandLine::ResolvePath(to_string(text), canonical, isFolder)) {
+    if (!XPosixCommandLine::ResolvePath(FileNameStringToBytes(text), canonical, isFolder)) {
         out.FromFullPath(text, FilePathStyle::Posix);
         return false;
     }
     if (isFolder && canonical.back() != '/')
         canonical.push_back('/');
-    out.FromFullPath(VString(canonical.data(), canonical.size(), CharSet::UTF8), FilePathStyle::Posix);
+    out = VFilePath::FromPosixBytes(canonical);
     return true;
 }
 

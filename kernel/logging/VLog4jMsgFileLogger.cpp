@@ -14,6 +14,7 @@
 #include "kernel/logging/VLogger.h"
 #include "kernel/logging/VSplitableLogFile.h"
 #include "kernel/process/VProcess.h"
+#include "kernel/text/FileNameText.h"
 #include "kernel/values/VValueBag.h"
 
 namespace nuvo {
@@ -159,11 +160,10 @@ void VLog4jMsgFileLogger::Start()
     VSplitableLogFile probe(*folder, fLogName, 1, false);
     int32_t number = 1;
     for (;;) {
-        VString name, path;
+        VString name;
         probe.BuildLogFileName(fLogName, number, name);
-        fFolderPath.GetPosixPath(path);
-        path.AppendString(name);
-        FILE* file = std::fopen(to_string(path).c_str(), "r");
+        const std::string path = fFolderPath.GetPosixBytes() + FileNameStringToBytes(name);
+        FILE* file = std::fopen(path.c_str(), "r");
         if (!file)
             break;
         std::fclose(file);

@@ -6,6 +6,7 @@
 #include "kernel/base/VRefPtr.h"
 #include "kernel/errors/StErrorContextInstaller.h"
 #include "kernel/files/VFolder.h"
+#include "kernel/text/FileNameText.h"
 
 namespace nuvo {
 
@@ -46,11 +47,9 @@ void VSplitableLogFile::GetCurrentFileName(VString& out) const
 
 std::string VSplitableLogFile::_FilePath(int32_t number) const
 {
-    VString folder, name;
-    fFolderPath.GetPosixPath(folder);
+    VString name;
     BuildLogFileName(fLogName, number, name);
-    folder.AppendString(name);
-    return to_string(folder);
+    return fFolderPath.GetPosixBytes() + FileNameStringToBytes(name);
 }
 
 namespace {

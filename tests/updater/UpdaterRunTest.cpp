@@ -361,25 +361,30 @@ TEST_F(UpdaterRun, LogOfEachRun)
     }
 }
 
-// Bundle and restart-params names that are not UTF-8 reach the system as the same
-// bytes all the way: a lossy decoding would act on the "\xef\xbf\xbd" (U+FFFD) names instead.
+// Bundle, restart-params and log folder names that are not UTF-8 (or hold the launcher's quote
+// and escape characters) reach the system as the same bytes all the way: a lossy decoding would
+// act on the "\xef\xbf\xbd" (U+FFFD) names instead.
 TEST_F(UpdaterRun, NamesThatAreNotUTF8KeepTheirBytes)
 {
-    fOld = fTemp / "My\xff Apps/Cli\xff" "ent.app";
+    fOld = fTemp / "My\xff \"Apps\\/Cli\xff" "ent.app";
     fNew = fTemp / "Down\xfe/Cli\xff" "ent.app";
     test::MakeSampleBundle(fOld, "1", fRecord);
     test::MakeSampleBundle(fNew, "2", fRecord);
     const std::string link = fTemp / "L\xff.QZlink";
     test::WriteFile(link, "link");
     std::string out, err;
-    EXPECT_EQ(Run({"--silent", "--restart-params=" + link}, out, err), 0);
+    EXPECT_EQ(Run({"--silent", "--restart-params=" + link, "--log-dir=" + fTemp / "logs\xff"}, out, err), 0);
     EXPECT_EQ(out + err, "");
     EXPECT_EQ(WaitForLines(fRecord, 1), "2 [" + link + "]\n");
     EXPECT_EQ(Manifest(fOld), fNewManifest);
-    EXPECT_EQ(NamesIn(fTemp / "My\xff Apps"), (Names{"Cli\xff" "ent.app"}));
+    EXPECT_EQ(NamesIn(fTemp / "My\xff \"Apps\\"), (Names{"Cli\xff" "ent.app"}));
     EXPECT_EQ(Manifest(Trashed("Cli\xff" "ent_old0001.app")), fOldManifest);
+    auto logs = Logs(fTemp / "logs\xff", fTemp.Path());
+    ASSERT_EQ(logs.size(), 1u);
+    ASSERT_TRUE(logs.count("NAME_1.txt"));
+    EXPECT_EQ(logs["NAME_1.txt"].back(), "9 TIME [QZ Updater.QZUP] INFO - Update successful - D - H ()");
     EXPECT_EQ(NamesIn(fTemp.Path()), (Names{"Install Folder", "home", "bin", "My Apps", "Down Load", "record",
-                                            "My\xff Apps", "Down\xfe", "L\xff.QZlink"}));
+                                            "My\xff \"Apps\\", "Down\xfe", "L\xff.QZlink", "logs\xff"}));
 }
 
 TEST_F(UpdaterRun, FailureDialogInTheUsersLanguageNamesTheLogFile)

@@ -11,6 +11,7 @@
 #include "kernel/files/VFile.h"
 #include "kernel/files/VFilePath.h"
 #include "kernel/files/VFolder.h"
+#include "kernel/text/FileNameText.h"
 #include "tests/support/StTempFolder.h"
 
 namespace nuvo::Extension::CommandLineParser {
@@ -75,6 +76,9 @@ TEST(CommandLineArgument, PathsFilesAndFolders)
     test::StTempFolder temp;
     std::filesystem::create_directories(temp / "dir/sub");
     test::WriteFile(temp / "dir/file.txt", "x");
+    // Name bytes that are not UTF-8, beside the decoy a lossy decoding would name.
+    test::WriteFile(temp / "dir/f\xff.txt", "x");
+    std::filesystem::create_directories(temp / "dir/f\xef\xbf\xbd.txt");
     ASSERT_EQ(::symlink("dir/file.txt", (temp / "link").c_str()), 0);
     ASSERT_EQ(::symlink("dir", (temp / "dirlink").c_str()), 0);
     const std::string canonicalTemp = std::filesystem::canonical(temp.Path());
@@ -89,6 +93,7 @@ TEST(CommandLineArgument, PathsFilesAndFolders)
         {temp / "dir/sub/../file.txt", true, canonicalTemp + "/dir/file.txt", true, false},
         {temp / "link", true, canonicalTemp + "/dir/file.txt", true, false},
         {temp / "dirlink/", true, canonicalTemp + "/dir/", false, true},
+        {temp / "dir/f\xff.txt", true, canonicalTemp + "/dir/f\xff.txt", true, false},
         {temp / "missing", false, temp / "missing", false, false},
         {temp / "dir/file.txt/x", false, temp / "dir/file.txt/x", false, false},
         {"", false, "", false, false},
@@ -97,10 +102,10 @@ TEST(CommandLineArgument, PathsFilesAndFolders)
         SCOPED_TRACE(row.text);
         std::vector<VString> args;
         VCommandLineParser parser(args);
-        const VString text(row.text.data(), row.text.size(), CharSet::UTF8);
+        const VString text = FileNameBytesToString(row.text);
         VFilePath path(VString("/previous/"), FilePathStyle::Posix);
         EXPECT_EQ(Argument<VFilePath>::Append(parser, path, text), row.pathAccepted);
-        EXPECT_EQ(to_string(path.GetPath()), row.path);
+        EXPECT_EQ(FileNameStringToBytes(path.GetPath()), row.path);
 
         VRefPtr<VFile> file = VRefPtr<VFile>::Adopt(new VFile(VFilePath(VString("/previous"), FilePathStyle::Posix)));
         EXPECT_EQ(Argument<VRefPtr<VFile>>::Append(parser, file, text), row.isFile);

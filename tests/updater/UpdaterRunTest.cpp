@@ -198,6 +198,29 @@ TEST_F(UpdaterRun, PidThatIsGoneAndNoCallerLog)
     EXPECT_EQ(Manifest(fOld), fNewManifest);
 }
 
+// A caller may quit without reading the progress line: the write must not kill the update.
+TEST_F(UpdaterRun, CallerThatClosedItsEndOfThePipe)
+{
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);
+    const std::string updater = fUpdaterBundle + "/Contents/MacOS/updater";
+    const std::string callerLog = "--caller-log=" + fTemp / "caller.log";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(pipeEnds[1], STDOUT_FILENO);
+        ::execl(updater.c_str(), updater.c_str(), "--pid=-1", callerLog.c_str(), fOld.c_str(), fNew.c_str(),
+            static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipeEnds[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(test::ExitCodeOf(status), 0);
+    EXPECT_EQ(Manifest(fOld), fNewManifest);
+}
+
 TEST_F(UpdaterRun, RestartFailureKeepsTheOldBundleAside)
 {
     // Without the opener, the launcher cannot start the restart command.

@@ -202,6 +202,18 @@ VError XLinuxFolder::SyncFolder(const std::string& path)
     return SyncOpenFolder(path, [](int fd) { return ::fsync(fd); });
 }
 
+VError XLinuxFolder::GetCurrent(std::string& outPath)
+{
+    char* path = ::getcwd(nullptr, 0);
+    if (path == nullptr)
+        return XLinuxErrnoToError(errno);
+    outPath = path;
+    std::free(path);
+    if (outPath.empty() || outPath.back() != '/')
+        outPath += '/';
+    return VE_OK;
+}
+
 VError XLinuxFolder::OpenLocked(const std::string& path, int* outDescriptor)
 {
     *outDescriptor = -1;

@@ -13,6 +13,7 @@
 #include "kernel/text/RealText.h"
 #include "kernel/values/StPackedDictionaryKey.h"
 #include "kernel/values/VValueBag.h"
+#include "kernel/text/HexDigit.h"
 
 namespace nuvo {
 
@@ -31,17 +32,6 @@ constexpr const char* kExpectedFirstElement = "\" 0-9 null true false { [ ]";
 constexpr const char* kExpectedNumber = "+- 0-9 eE";
 
 bool IsDigit(UniChar c) { return c >= u'0' && c <= u'9'; }
-
-int HexDigit(UniChar c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
 
 const char* TokenDisplay(JsonToken token)
 {
@@ -321,10 +311,10 @@ JsonToken VJSONImporter::_NextToken(bool* quoted, VError* outError)
                 fPos = fLength;
                 goto unterminated;
             }
-            int first = HexDigit(fStart[fPos]);
+            int first = HexDigitValue(fStart[fPos]);
             unsigned value = unsigned(first < 0 ? 0 : first);
             for (int k = 1; k < 4; ++k) {
-                int digit = HexDigit(fStart[fPos + k]);
+                int digit = HexDigitValue(fStart[fPos + k]);
                 if (digit >= 0)
                     value = value * 16 + unsigned(digit);
             }

@@ -14,6 +14,7 @@
 #include "kernel/files/IFile.h"
 #include "kernel/text/RealText.h"
 #include "kernel/time/VTime.h"
+#include "kernel/text/HexDigit.h"
 
 namespace nuvo {
 
@@ -56,17 +57,6 @@ VError AppendArrayText(const VJSONArray& array, std::vector<const VJSONArray*>& 
     }
     open.pop_back();
     return error;
-}
-
-int HexDigit(UniChar c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -373,7 +363,7 @@ double VJSONValue::GetNumber() const
         if (length >= 2 && p[0] == u'0' && (p[1] == u'x' || p[1] == u'X')) {
             uint64_t value = 0;
             for (int32_t i = 2; i < length; ++i) {
-                int digit = HexDigit(p[i]);
+                int digit = HexDigitValue(p[i]);
                 if (digit >= 0)
                     value = value * 16 + uint64_t(digit);
             }

@@ -10,6 +10,7 @@
 #include "kernel/base/VMemoryBuffer.h"
 #include "kernel/process/VProcess.h"
 #include "kernel/text/VIntlMgr.h"
+#include "kernel/time/VTime.h"
 #include "kernel/values/VValueBag.h"
 #include "xml/VLocalizationXMLHandler.h"
 #include "xml/VXMLParser.h"
@@ -220,7 +221,7 @@ void VLocalizationManager::_LoadDotStrings(const VFile& file)
 
 void VLocalizationManager::_RememberLoaded(const VFile& file)
 {
-    int64_t modified = 0;
+    VTime modified;
     (void) file.GetTimeAttributes(&modified, nullptr, nullptr);
     StLock lock(fLock);
     bool known = false;
@@ -228,7 +229,7 @@ void VLocalizationManager::_RememberLoaded(const VFile& file)
         known = known || path == file.GetPathRef();
     if (!known)
         fLoadedFiles.push_back(file.GetPathRef());
-    fModificationTimes[file.GetPathRef().GetPath()] = modified;
+    fModificationTimes[file.GetPathRef().GetPath()] = modified.GetUnixMilliseconds();
 }
 
 bool VLocalizationManager::LocalizeStringWithSTRSharpCodes(STRSharpCodes codes, VString& out)
@@ -290,9 +291,9 @@ bool VLocalizationManager::DoesNeedAnUpdate()
     }
     for (const VFilePath& path : loaded) {
         auto file = VRefPtr<VFile>::Adopt(new VFile(path));
-        int64_t modified = 0;
+        VTime modified;
         if (!file->Exists() || file->GetTimeAttributes(&modified, nullptr, nullptr) != VE_OK
-            || modified != times[path.GetPath()])
+            || modified.GetUnixMilliseconds() != times[path.GetPath()])
             return true;
     }
     for (const VFilePath& path : languageFolders) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kernel/files/IFileAttributeAccessor.h"
+#include "kernel/time/VTime.h"
 
 namespace nuvo {
 
@@ -12,9 +13,17 @@ template <class PlatformIterator> class FileAttributeAccessor final : public IFi
 public:
     explicit FileAttributeAccessor(const PlatformIterator* iterator) : fIterator(iterator) {}
 
-    VError GetTime(int64_t* outModified, int64_t* outCreated, int64_t* outAccessed) const override
+    VError GetTime(VTime* outModified, VTime* outCreated, VTime* outAccessed) const override
     {
-        return fIterator->GetTimesMs(outModified, outCreated, outAccessed);
+        int64_t modified = 0, created = 0, accessed = 0;
+        VError error = fIterator->GetTimesMs(&modified, &created, &accessed);
+        if (outModified)
+            outModified->FromUnixMilliseconds(modified);
+        if (outCreated)
+            outCreated->FromUnixMilliseconds(created);
+        if (outAccessed)
+            outAccessed->FromUnixMilliseconds(accessed);
+        return error;
     }
     IFile* GetFile() const override { return fFile; }
     IFolder* GetFolder() const override { return fFolder; }

@@ -1,4 +1,5 @@
 #include "kernel/files/VFile.h"
+#include "kernel/time/VTime.h"
 
 #include <cassert>
 #include <new>
@@ -122,16 +123,16 @@ bool VFile::Exists() const
     return fPath.IsFile() && XLinuxFile::Exists(_Posix());
 }
 
-VError VFile::GetTimeAttributes(int64_t* outModified, int64_t* outCreated, int64_t* outAccessed) const
+VError VFile::GetTimeAttributes(VTime* outModified, VTime* outCreated, VTime* outAccessed) const
 {
     XLinuxFileTimes times;
     VError error = _Wrap(XLinuxFile::GetTimes(_Posix(), &times), VE_FILE_CANNOT_GET_ATTRIBUTES);
     if (outModified)
-        *outModified = times.modified;
+        outModified->FromUnixMilliseconds(times.modified);
     if (outCreated)
-        *outCreated = times.created;
+        outCreated->FromUnixMilliseconds(times.created);
     if (outAccessed)
-        *outAccessed = times.accessed;
+        outAccessed->FromUnixMilliseconds(times.accessed);
     return error;
 }
 

@@ -15,6 +15,7 @@ namespace nuvo {
 class VFileSystem;
 class VFolder;
 class VMemoryBuffer;
+class VTime;
 
 // Option bits of the copies (VFile::CopyTo and the folder copies).
 namespace FileCopyOptions {
@@ -55,8 +56,8 @@ public:
     // A regular file or a symbolic link (dangling or not) is at this file path; a folder path is
     // never a file and is not looked up.
     bool Exists() const override;
-    // Milliseconds since 1970-01-01 UTC; any pointer may be null. Symbolic links are followed.
-    virtual VError GetTimeAttributes(int64_t* outModified, int64_t* outCreated, int64_t* outAccessed) const;
+    // Any pointer may be null. Symbolic links are followed.
+    virtual VError GetTimeAttributes(VTime* outModified, VTime* outCreated, VTime* outAccessed) const;
     VError GetSize(int64_t* outSize) const override;
     VError GetContent(VMemoryBuffer& outBuffer) const override;
     VError GetData(void* buffer, size_t size, size_t* outRead) const override;

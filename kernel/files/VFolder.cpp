@@ -1,4 +1,5 @@
 #include "kernel/files/VFolder.h"
+#include "kernel/time/VTime.h"
 
 #include <cerrno>
 #include <new>
@@ -335,10 +336,18 @@ void VFolder::GetPlatformPath(VString& out, FilePathStyle style) const
     fPath.GetPath(out, style);
 }
 
-VError VFolder::GetTimeAttributes(int64_t* outModified, int64_t* outCreated, int64_t* outAccessed) const
+VError VFolder::GetTimeAttributes(VTime* outModified, VTime* outCreated, VTime* outAccessed) const
 {
-    return _Wrap(XLinuxFolder::GetTimesMs(fPosixPath, outModified, outCreated, outAccessed),
+    int64_t modified = 0, created = 0, accessed = 0;
+    VError error = _Wrap(XLinuxFolder::GetTimesMs(fPosixPath, &modified, &created, &accessed),
         VE_FOLDER_CANNOT_GET_ATTRIBUTES);
+    if (outModified)
+        outModified->FromUnixMilliseconds(modified);
+    if (outCreated)
+        outCreated->FromUnixMilliseconds(created);
+    if (outAccessed)
+        outAccessed->FromUnixMilliseconds(accessed);
+    return error;
 }
 
 VError VFolder::Iterate(std::function<bool(IFileAttributeAccessor*)>&& function, unsigned options) const

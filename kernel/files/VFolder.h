@@ -16,6 +16,7 @@ namespace nuvo {
 class IFile;
 class VFileSystem;
 class XLinuxTreeCopy;
+class VTime;
 
 // A handle on one folder, named by a folder path; it keeps nothing open, every operation goes to
 // the platform. A platform failure pushes a VFileError for this folder (the native error pushed
@@ -104,8 +105,8 @@ public:
     const VFilePath& GetPathRef() const { return fPath; }
     void GetPlatformPath(VString& out, FilePathStyle style = FilePathStyle::Posix) const;
     VFileSystem* GetFileSystem() const { return fFileSystem; }
-    // Milliseconds since 1970-01-01 UTC; any pointer may be null. Failure: 'nuvo' 654.
-    VError GetTimeAttributes(int64_t* outModified, int64_t* outCreated, int64_t* outAccessed) const;
+    // Any pointer may be null. Failure: 'nuvo' 654.
+    VError GetTimeAttributes(VTime* outModified, VTime* outCreated, VTime* outAccessed) const;
     VError Iterate(std::function<bool(IFileAttributeAccessor*)>&& function, unsigned options) const override;
     // The files and sub-folders, invisible ones included (either vector may be null).
     VError GetElements(std::vector<VRefPtr<IFile>>* outFiles, std::vector<VRefPtr<IFolder>>* outFolders) const;

@@ -48,6 +48,9 @@ public:
     // "component_signature" and "source" (and "jobId") from the current task's properties or the
     // process's log source identifier.
     static void LogErrorIfNecessary(const VErrorBase* error);
+    // Logs a failed assertion as an ASSERT message ("message" = text, "file_name", "line_number",
+    // "source") when the process logger passes ASSERT.
+    static void LogAssertIfNecessary(const char* file, const char* text, int32_t line);
 
 protected:
     ~ILogger() override = default;

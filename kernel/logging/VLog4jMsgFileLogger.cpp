@@ -1,6 +1,10 @@
 #include "kernel/logging/VLog4jMsgFileLogger.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <string>
 
 #include "kernel/base/VRefPtr.h"
@@ -52,14 +56,62 @@ constexpr Label kLabels[] = {
 };
 
 // The label of an attribute: from the table, or the key and "=".
-std::string LabelOf(const VString& key)
+void AppendLabel(const StPackedDictionaryKey& key, std::string& out, bool& skipped)
 {
-    const std::string name = to_string(key);
+    const std::string_view name(key.GetKey(), key.GetKeyLength());
     for (const Label& entry : kLabels) {
-        if (name == entry.key)
-            return entry.label;
+        if (name == entry.key) {
+            skipped = entry.label[0] == '\0';
+            out.append(entry.label);
+            return;
+        }
     }
-    return name + "=";
+    skipped = false;
+    out.append(name);
+    out.push_back('=');
+}
+
+// UTF-8 of a value's text, appended.
+void AppendText(const VValueSingle& value, std::string& out)
+{
+    if (value.GetValueKind() == ValueKind::String) {
+        const VString& text = static_cast<const VString&>(value);
+        const UniChar* units = text.GetCPointer();
+        const size_t length = size_t(text.GetLength());
+        const size_t start = out.size();
+        out.resize(start + length);
+        char* bytes = out.data() + start;
+        size_t i = 0;
+        for (; i < length && units[i] < 0x80; ++i)
+            bytes[i] = char(units[i]);
+        if (i == length)
+            return;
+        out.resize(start);
+        out.append(to_string(text));
+        return;
+    }
+    VString text;
+    value.GetString(text);
+    out.append(to_string(text));
+}
+
+// The four characters of a component code, first from the high byte.
+void AppendComponent(OsType code, std::string& out)
+{
+    const char bytes[4] = {char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
+    if (std::all_of(bytes, bytes + 4, [](char c) { return (unsigned char)c < 0x80; })) {
+        out.append(bytes, 4);
+    } else {
+        VString characters;
+        characters.AppendOsType(code);
+        out.append(to_string(characters));
+    }
+}
+
+bool Is(const StPackedDictionaryKey& key, const StPackedDictionaryKey& known)
+{
+    return key.GetKeyLength() == known.GetKeyLength()
+        && std::memcmp(key.GetKey(), known.GetKey(), key.GetKeyLength()) == 0;
 }
 
 } // namespace
@@ -247,65 +299,90 @@ const char* VLog4jMsgFileLogger::GetMessageLevelName(EMessageLevel level)
 void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag* bag, VString& source, EMessageLevel& level,
                                              VString& message)
 {
-    message.Clear();
-    source.Clear();
+    std::string sourceText, messageText;
+    _GetLogInfos(bag, sourceText, level, messageText);
+    source.FromBlock(sourceText.data(), sourceText.size(), CharSet::UTF8);
+    message.FromBlock(messageText.data(), messageText.size(), CharSet::UTF8);
+}
+
+// One pass over the attributes, in the bag's order, straight to UTF-8: this runs for every line.
+void VLog4jMsgFileLogger::_GetLogInfos(const VValueBag* bag, std::string& source, EMessageLevel& level,
+                                       std::string& message)
+{
     level = EML_Information;
     int64_t errorCode = 0;
     int32_t component = 0;
-    bool hasSource = false;
-    if (bag) {
-        bag->GetString(ILoggerBagKeys::message, message);
-        bag->GetLong8(ILoggerBagKeys::error_code, errorCode);
-        int32_t value = EML_Information;
-        if (bag->GetLong(ILoggerBagKeys::level, value))
-            level = EMessageLevel(value);
-        hasSource = bag->GetString(ILoggerBagKeys::source, source);
-        bag->GetLong(ILoggerBagKeys::component_signature, component);
+    const VValueSingle* messageValue = nullptr;
+    const VValueSingle* sourceValue = nullptr;
+    std::string suffix(" (");
+    bool first = true;
+    const size_t count = bag ? size_t(bag->GetAttributesCount()) : 0;
+    for (size_t n = 0; n < count; ++n) {
+        const StPackedDictionaryKey key = bag->GetAttributes().GetNthKey(n);
+        const VValueSingle* value = bag->GetAttributes().GetNthValue(n);
+        if (!value)
+            continue;
+        if (Is(key, ILoggerBagKeys::message))
+            messageValue = value;
+        else if (Is(key, ILoggerBagKeys::level))
+            level = EMessageLevel(value->GetLong());
+        else if (Is(key, ILoggerBagKeys::source))
+            sourceValue = value;
+        else if (Is(key, ILoggerBagKeys::component_signature))
+            component = value->GetLong();
+        else if (Is(key, ILoggerBagKeys::error_code))
+            errorCode = value->GetLong8();
+        else {
+            const size_t mark = suffix.size();
+            if (!first)
+                suffix.append(", ");
+            bool skipped = false;
+            AppendLabel(key, suffix, skipped);
+            if (skipped) {
+                suffix.resize(mark);
+                continue;
+            }
+            first = false;
+            const size_t start = suffix.size();
+            AppendText(*value, suffix);
+            // A value on several lines stays on the log's one line.
+            for (size_t at = suffix.find('\n', start); at != std::string::npos; at = suffix.find('\n', at + 3))
+                suffix.replace(at, 1, " ; ");
+        }
     }
-    if (!hasSource) {
-        if (VProcess* process = VProcess::Get())
-            source = process->GetLogSourceIdentifier();
+    suffix.push_back(')');
+
+    if (sourceValue) {
+        AppendText(*sourceValue, source);
+    } else if (VProcess* process = VProcess::Get()) {
+        source.append(to_string(process->GetLogSourceIdentifier()));
     }
-    OsType code = component != 0 ? OsType(component) : ComponentOf(VError(errorCode));
+    const OsType code = component != 0 ? OsType(component) : ComponentOf(VError(errorCode));
     if (code != 0) {
-        if (!source.IsEmpty())
-            source.AppendCString(".");
-        source.AppendOsType(code);
+        if (!source.empty())
+            source.push_back('.');
+        AppendComponent(code, source);
     }
     if (errorCode != 0) {
-        VString prefix;
-        prefix.Printf("[%d] ", int32_t(uint32_t(uint64_t(errorCode))));
-        message.Insert(prefix, 1);
+        char prefix[24];
+        std::snprintf(prefix, sizeof(prefix), "[%d] ", int32_t(uint32_t(uint64_t(errorCode))));
+        message.append(prefix);
     }
-    message.AppendCString(" (");
-    bool first = true;
-    const int32_t count = bag ? bag->GetAttributesCount() : 0;
-    for (int32_t pos = 1; pos <= count; ++pos) {
-        VString key;
-        const VValueSingle* value = bag->GetNthAttribute(pos, &key);
-        const std::string label = LabelOf(key);
-        if (!value || label.empty())
-            continue;
-        VString text;
-        value->GetString(text);
-        text.Exchange(VString("\n"), VString(" ; "));
-        if (!first)
-            message.AppendCString(", ");
-        first = false;
-        message.AppendCString(label.c_str());
-        message.AppendString(text);
-    }
-    message.AppendCString(")");
+    if (messageValue)
+        AppendText(*messageValue, message);
+    message.append(suffix);
 }
 
 void VLog4jMsgFileLogger::Put(const std::vector<const VValueBag*>& bags)
 {
     fLock.Lock();
     if (fFile) {
+        std::string source, message;
         for (const VValueBag* bag : bags) {
-            VString source, message;
+            source.clear();
+            message.clear();
             EMessageLevel level;
-            GetLogInfosFromBag(bag, source, level, message);
+            _GetLogInfos(bag, source, level, message);
             _WriteLine(source, level, message);
         }
         fFile->Flush();
@@ -313,32 +390,44 @@ void VLog4jMsgFileLogger::Put(const std::vector<const VValueBag*>& bags)
     fLock.Unlock();
 }
 
-void VLog4jMsgFileLogger::_WriteLine(const VString& source, EMessageLevel level, const VString& message)
+void VLog4jMsgFileLogger::_WriteLine(const std::string& source, EMessageLevel level, const std::string& message)
 {
     if (!fStarted || fPaused || level >= kMessageLevelCount || (fLevelMask & (1u << level)) == 0)
         return;
     VTime now(eInitWithCurrentTime);
     // Local fields cost a zone lookup: reuse the text of the second while it lasts.
-    const int64_t second = now.GetMilliseconds() / 1000;
-    if (second != fCachedSecond) {
+    const int64_t milliseconds = now.GetMilliseconds();
+    if (milliseconds / 1000 != fCachedSecond) {
         VTime whole(now);
-        whole.AddMilliseconds(-(now.GetMilliseconds() % 1000));
+        whole.AddMilliseconds(-(milliseconds % 1000));
         VString text;
         whole.GetRfc3339String(text, kRfc3339LocalNoOffset | kRfc3339NoMilliseconds);
         fCachedSecondText = to_string(text);
-        fCachedSecond = second;
+        fCachedSecond = milliseconds / 1000;
     }
-    char time[40];
-    std::snprintf(time, sizeof(time), "%s.%03d", fCachedSecondText.c_str(), int(now.GetMilliseconds() % 1000));
+    // "%llu %s [%s] %s - %s\n" (without the number when it is 0), assembled by hand: no format
+    // string to parse for every line.
+    fLine.clear();
     const uint64_t sequence = ILogger::GetSequenceNumber();
-    const std::string sourceText = to_string(source);
-    const std::string messageText = to_string(message);
-    const char* name = GetMessageLevelName(level);
-    if (sequence == 0)
-        fFile->AppendFormattedString("%s [%s] %s - %s\n", time, sourceText.c_str(), name, messageText.c_str());
-    else
-        fFile->AppendFormattedString("%llu %s [%s] %s - %s\n", static_cast<unsigned long long>(sequence), time,
-                                     sourceText.c_str(), name, messageText.c_str());
+    if (sequence != 0) {
+        char digits[24];
+        fLine.append(digits, std::to_chars(digits, digits + sizeof(digits), sequence).ptr);
+        fLine.push_back(' ');
+    }
+    const int32_t ms = int32_t(milliseconds % 1000);
+    fLine.append(fCachedSecondText);
+    fLine.push_back('.');
+    fLine.push_back(char('0' + ms / 100));
+    fLine.push_back(char('0' + ms / 10 % 10));
+    fLine.push_back(char('0' + ms % 10));
+    fLine.append(" [");
+    fLine.append(source);
+    fLine.append("] ");
+    fLine.append(GetMessageLevelName(level));
+    fLine.append(" - ");
+    fLine.append(message);
+    fLine.push_back('\n');
+    fFile->AppendString(fLine.data(), fLine.size());
 }
 
 } // namespace nuvo

@@ -72,7 +72,8 @@ public:
 private:
     class VLog4jLogListener;
 
-    void _WriteLine(const VString& source, EMessageLevel level, const VString& message);
+    static void _GetLogInfos(const VValueBag* bag, std::string& source, EMessageLevel& level, std::string& message);
+    void _WriteLine(const std::string& source, EMessageLevel level, const std::string& message);
     ILogger* _GetLogger() const;
 
     // Serialises Start and Stop; never taken by Put.
@@ -92,6 +93,7 @@ private:
     // The local time text of the last second written, which most lines share.
     int64_t fCachedSecond = -1;
     std::string fCachedSecondText;
+    std::string fLine;
 };
 
 } // namespace nuvo

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <memory>
 #include <new>
 
 #include "kernel/base/VRefPtr.h"
@@ -93,6 +94,25 @@ void ILogger::LogErrorIfNecessary(const VErrorBase* error)
     logger->LogBag(bag.Get());
 }
 
+void ILogger::LogAssertIfNecessary(const char* file, const char* text, int32_t line)
+{
+    VLogger* logger = GetProcessLogger(EML_Assert);
+    if (!logger)
+        return;
+    VRefPtr<VValueBag> bag;
+    try {
+        bag = VRefPtr<VValueBag>::Adopt(new VValueBag);
+        bag->SetLong(ILoggerBagKeys::level, int32_t(EML_Assert));
+        bag->SetString(ILoggerBagKeys::message, VString(text ? text : ""));
+        bag->SetString(ILoggerBagKeys::file_name, VString(file ? file : ""));
+        bag->SetLong(ILoggerBagKeys::line_number, line);
+        SetSource(*bag);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    logger->LogBag(bag.Get());
+}
+
 VLogger::VLogger() = default;
 
 VLogger::~VLogger()
@@ -120,13 +140,16 @@ void VLogger::Stop()
 void VLogger::_StopReader(int32_t timeout)
 {
     VTask* task;
+    std::shared_ptr<std::atomic<bool>> stop;
     {
         std::lock_guard<std::mutex> guard(fListenerLock);
         task = fReaderTask;
         fReaderTask = nullptr;
+        stop.swap(fReaderStop);
     }
     if (!task)
         return;
+    stop->store(true, std::memory_order_release);
     task->Kill();
     (void)task->WaitForDeath(timeout);
     task->Release();
@@ -276,19 +299,23 @@ bool VLogger::AddLogListener(ILogListener* listener)
         return false;
     std::lock_guard<std::mutex> guard(fListenerLock);
     if (!fReaderTask) {
-        auto* task = new (std::nothrow) VTask(64000, kTaskStylePreemptive, [this] {
-            VTask* self = VTask::GetCurrent();
-            while (!self->IsDying()) {
+        // The task's own stop flag: VTask::GetCurrent is null on a program without a task manager.
+        auto stop = std::make_shared<std::atomic<bool>>(false);
+        auto* task = new (std::nothrow) VTask(64000, kTaskStylePreemptive, [this, stop] {
+            while (!stop->load(std::memory_order_acquire)) {
                 Flush();
                 // Listeners keep their failures to themselves; none piles up on this task.
-                self->FlushErrors();
+                if (VTask* self = VTask::GetCurrent())
+                    self->FlushErrors();
                 VTask::ExecuteMessagesWithTimeout(kDrainInterval);
             }
         });
         if (task) {
             task->SetName(VString("Logger"));
-            if (task->Run())
+            if (task->Run()) {
                 fReaderTask = task;
+                fReaderStop = stop;
+            }
             else
                 task->Release();
         }

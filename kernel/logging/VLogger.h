@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -80,7 +81,8 @@ private:
     bool fWrapped = false;
     mutable std::mutex fListenerLock;
     std::vector<ILogListener*> fListeners;
-    VTask* fReaderTask = nullptr; // guarded by fListenerLock
+    VTask* fReaderTask = nullptr; // guarded by fListenerLock, with its stop flag
+    std::shared_ptr<std::atomic<bool>> fReaderStop;
     std::atomic<uint32_t> fLevelMask{kDefaultMessageLevelMask};
     std::atomic<bool> fStarted{false};
     std::atomic<bool> fFlushEnabled{true};

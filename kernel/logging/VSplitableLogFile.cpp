@@ -197,11 +197,17 @@ void VSplitableLogFile::AppendFormattedString(const char* format, ...)
 
 void VSplitableLogFile::AppendString(const char* text)
 {
+    if (text)
+        AppendString(text, std::char_traits<char>::length(text));
+}
+
+void VSplitableLogFile::AppendString(const char* bytes, size_t count)
+{
     CheckLogSize();
-    if (!fStream || !text)
+    if (!fStream)
         return;
     CheckEndOfLine();
-    _Append(text, std::char_traits<char>::length(text));
+    _Append(bytes, count);
 }
 
 void VSplitableLogFile::AppendString(const VString& text)

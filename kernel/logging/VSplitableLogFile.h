@@ -43,6 +43,7 @@ public:
 
     void AppendFormattedString(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void AppendString(const char* text);
+    void AppendString(const char* bytes, size_t count);
     void AppendString(const VString& text);
 
     // Splits when the current file has reached kSplitSize: returns the new number, else 0.

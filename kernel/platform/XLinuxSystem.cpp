@@ -54,7 +54,8 @@ bool IsSet(const char* name)
 char ReadProcessState(int pid)
 {
     char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
+    if (std::snprintf(path, sizeof path, "/proc/%d/stat", pid) >= static_cast<int>(sizeof path))
+        return 0;
     int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return 0;

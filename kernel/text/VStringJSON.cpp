@@ -5,23 +5,13 @@
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/errors/ErrorThrowing.h"
 #include "kernel/text/VString.h"
+#include "kernel/text/HexDigit.h"
 
 namespace nuvo {
 
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-int HexValue(UniChar c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -118,7 +108,7 @@ bool VString::FromJSONString(const VString& text)
             }
             unsigned value = 0;
             for (int k = 1; k <= 4; ++k) {
-                int digit = HexValue(p[i + k]);
+                int digit = HexDigitValue(p[i + k]);
                 if (digit < 0)
                     ok = false;
                 value = value * 16 + unsigned(digit < 0 ? 0 : digit);

@@ -214,6 +214,16 @@ void VTime::FromMilliseconds(int64_t milliseconds)
     SetNull(false);
 }
 
+void VTime::FromUnixMilliseconds(int64_t milliseconds)
+{
+    FromMilliseconds(milliseconds + kUnixEpochDay * kMsPerDay);
+}
+
+int64_t VTime::GetUnixMilliseconds() const
+{
+    return GetMilliseconds() - kUnixEpochDay * kMsPerDay;
+}
+
 void VTime::FromStamp(uint64_t stamp)
 {
     fYear = uint16_t(stamp >> 48);

@@ -50,6 +50,9 @@ public:
     void FromMilliseconds(int64_t milliseconds);
     // (year << 48) | (month << 40) | (day << 32) | milliseconds since midnight.
     void FromStamp(uint64_t stamp);
+    // Milliseconds since 1970-01-01T00:00:00Z, the system's count.
+    void FromUnixMilliseconds(int64_t milliseconds);
+    int64_t GetUnixMilliseconds() const;
     uint64_t GetStamp() const;
 
     void AddMilliseconds(int64_t milliseconds);

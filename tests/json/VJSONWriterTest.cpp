@@ -109,6 +109,18 @@ TEST(VJSONWriterTest, NumbersAndStrings)
     EXPECT_FALSE(back.FromJSONString(VString("a\\u12")));
 }
 
+TEST(VJSONWriterTest, FifteenDigitNumberSettlesAfterOneRewrite)
+{
+    // Found by fuzzing: 14 significant digits turn this number into exponent form, which reads
+    // back as a whole number and is then written as one.
+    VJSONValue value = Parsed("[888888888888888.888]");
+    const std::string first = Json(value);
+    EXPECT_EQ(first, "[8.8888888888889E+14]");
+    const std::string second = Json(Parsed(first.c_str()));
+    EXPECT_EQ(second, "[888888888888890]");
+    EXPECT_EQ(Json(Parsed(second.c_str())), second);
+}
+
 // A native object: answers one property itself and may write itself or refuse to be written.
 class FakeHook : public IJSONObject {
 public:

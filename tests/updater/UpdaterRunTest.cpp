@@ -156,6 +156,20 @@ TEST_F(UpdaterRun, HandshakeThenWaitForTheCaller)
     EXPECT_EQ(line, "waitquit,-1");
     EXPECT_FALSE(updater.ReadLine(line)) << "end of file right after the line";
     EXPECT_EQ(Manifest(fOld), fOldManifest) << "nothing changes while the caller lives";
+    // The numbers stay taken, so that no later file becomes a child's standard stream. The end
+    // of file may be seen a moment before the last of the three is reopened: poll.
+    const std::string fds = "/proc/" + std::to_string(updater.GetPid()) + "/fd/";
+    auto onNull = [&] {
+        std::error_code error;
+        for (const char* fd : {"0", "1", "2"}) {
+            if (std::filesystem::read_symlink(fds + fd, error) != "/dev/null")
+                return false;
+        }
+        return true;
+    };
+    for (int i = 0; i < 600 && !onNull(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(onNull()) << "descriptors 0-2 on /dev/null while the updater waits";
 
     ::kill(caller, SIGKILL);
     ::waitpid(caller, nullptr, 0);

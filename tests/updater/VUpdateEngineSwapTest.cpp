@@ -101,17 +101,6 @@ protected:
     std::string fOldManifest, fNewManifest;
 };
 
-TEST_F(SwapTest, InstallsACopyAndSetsTheOldBundleAside)
-{
-    const SwapResult result = Swap(fOld, fNew);
-    EXPECT_EQ(result.errors, (decltype(result.errors){}));
-    EXPECT_EQ(result.setAside, fTemp / "Apps/Client_old0001.app/");
-    EXPECT_EQ(Manifest(fOld), fNewManifest);
-    EXPECT_EQ(Manifest(fNew), fNewManifest);
-    EXPECT_EQ(Manifest(fTemp / "Apps/Client_old0001.app"), fOldManifest);
-    EXPECT_EQ(NamesIn(fTemp / "Apps"), (Names{"Client.app", "Client_old0001.app"})) << "no staging folder left";
-}
-
 TEST_F(SwapTest, SameOrNestedBundlesTouchNothing)
 {
     test::MakeSampleBundle(fOld + "/Contents/Update.app", "2", fTemp / "record");

@@ -13,6 +13,7 @@
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/files/FileIteratorOptions.h"
 #include "kernel/files/StFolderLock.h"
+#include "kernel/time/VTime.h"
 #include "kernel/files/IFileAttributeAccessor.h"
 #include "kernel/files/VFileError.h"
 #include "kernel/files/VFileIterator.h"
@@ -402,7 +403,7 @@ TEST(VFolder, IteratorsAndIterateChooseKindsAndHandOutDocuments)
     EXPECT_FALSE(VFileIterator(FolderAt(t / "missing").Get(), kFiles));
 
     std::vector<std::string> seen;
-    int64_t modified = 0;
+    VTime modified;
     auto visit = [&](IFileAttributeAccessor* accessor) {
         EXPECT_NE(accessor->GetFile() == nullptr, accessor->GetFolder() == nullptr);
         IFile* file = accessor->GetFile();
@@ -415,7 +416,7 @@ TEST(VFolder, IteratorsAndIterateChooseKindsAndHandOutDocuments)
     EXPECT_EQ(folder->Iterate(visit, kFolders | kFiles), VE_OK);
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{t / "f/file", t / "f/link", t / "f/sub/"}));
-    EXPECT_EQ(modified, 1234567890123);
+    EXPECT_EQ(modified.GetUnixMilliseconds(), 1234567890123);
     int calls = 0;
     EXPECT_EQ(folder->Iterate([&](IFileAttributeAccessor*) { return ++calls < 1; }, kFolders | kFiles), VE_OK);
     EXPECT_EQ(calls, 1);

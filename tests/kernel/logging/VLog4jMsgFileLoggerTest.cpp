@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <functional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,19 +60,25 @@ struct StFileLog {
 // Each line without its sequence number and time, which are checked for form and order.
 Lines Masked(const std::string& text)
 {
-    static const std::regex kLine(R"(^(\d+) \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} (.*)$)");
+    const std::string timeShape = "####-##-##T##:##:##.### "; // # stands for a digit
     Lines masked;
     unsigned long long previous = 0;
     for (const std::string& line : SplitLines(text)) {
-        std::smatch match;
-        if (!std::regex_match(line, match, kLine)) {
+        const size_t blank = line.find(' ');
+        bool ok = blank != std::string::npos && blank > 0 && line.size() > blank + 1 + timeShape.size()
+            && line.find_first_not_of("0123456789") == blank;
+        for (size_t i = 0; ok && i < timeShape.size(); ++i) {
+            const char c = line[blank + 1 + i];
+            ok = timeShape[i] == '#' ? (c >= '0' && c <= '9') : c == timeShape[i];
+        }
+        if (!ok) {
             ADD_FAILURE() << "malformed line: " << line;
             continue;
         }
-        unsigned long long sequence = std::stoull(match[1]);
+        const unsigned long long sequence = std::stoull(line.substr(0, blank));
         EXPECT_GT(sequence, previous) << line;
         previous = sequence;
-        masked.push_back(match[2]);
+        masked.push_back(line.substr(blank + 1 + timeShape.size()));
     }
     return masked;
 }

@@ -12,19 +12,34 @@
 
 namespace nuvo {
 
+namespace {
+
+// The launcher's splitter drops a backslash and keeps the character after it: a path holding a
+// double quote or a backslash would otherwise end its token early or lose a character.
+void AppendQuotedPath(VString& command, const VFilePath& path)
+{
+    VString posix;
+    path.GetPosixPath(posix);
+    command.AppendUniChar(u'"');
+    for (int32_t pos = 1; pos <= posix.GetLength(); ++pos) {
+        const UniChar c = posix.GetUniChar(pos);
+        if (c == u'"' || c == u'\\')
+            command.AppendUniChar(u'\\');
+        command.AppendUniChar(c);
+    }
+    command.AppendUniChar(u'"');
+}
+
+} // namespace
+
 bool VUpdateEngine::_LaunchApplication(const VFilePath& appPath)
 {
     // The quotes keep paths with blanks one argument each when the launcher splits the line.
-    VString command("open -a \"");
-    VString posix;
-    appPath.GetPosixPath(posix);
-    command.AppendString(posix);
-    command.AppendCString("\"");
+    VString command("open -a ");
+    AppendQuotedPath(command, appPath);
     if (!fRestartParamsFile.GetPath().IsEmpty()) {
-        fRestartParamsFile.GetPosixPath(posix);
-        command.AppendCString(" --args \"");
-        command.AppendString(posix);
-        command.AppendCString("\"");
+        command.AppendCString(" --args ");
+        AppendQuotedPath(command, fRestartParamsFile);
         if (fRestartHeadless)
             command.AppendCString(" --headless");
     } else if (fRestartHeadless) {

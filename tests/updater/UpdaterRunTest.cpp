@@ -98,6 +98,7 @@ TEST_F(UpdaterRun, ReplacesRestartsAndTrashes)
 {
     test::WriteFile(fTemp / "Server Link.QZlink", "link");
     const std::string link = fTemp / "Server Link.QZlink";
+    const std::string oddLink = fTemp / "Say \"Hi\" \\ bye.QZlink";
     struct Row {
         const char* name;
         std::vector<std::string> options;
@@ -109,6 +110,7 @@ TEST_F(UpdaterRun, ReplacesRestartsAndTrashes)
         {"params", {"--restart-params=" + link}, "2 [" + link + "]"},
         {"params and headless", {"--restart-headless", "--restart-params=" + link}, "2 [" + link + "] [--headless]"},
         {"empty params and headless", {"--restart-params=", "--restart-headless"}, "2 [--headless]"},
+        {"params with a quote and a backslash", {"--restart-params=" + oddLink}, "2 [" + oddLink + "]"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

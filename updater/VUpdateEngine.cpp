@@ -1,5 +1,6 @@
 #include "updater/VUpdateEngine.h"
 
+#include <optional>
 #include <vector>
 
 #include "kernel/base/VRefPtr.h"
@@ -7,6 +8,7 @@
 #include "kernel/errors/VErrorBase.h"
 #include "kernel/errors/ErrorThrowing.h"
 #include "kernel/errors/VErrorContext.h"
+#include "kernel/files/StFolderLock.h"
 #include "kernel/files/VFolder.h"
 #include "kernel/system/VSystem.h"
 #include "kernel/time/VTime.h"
@@ -103,6 +105,13 @@ void VUpdateEngine::_ApplyUpdate()
         ThrowPathError(VE_UPDATER_UPTODATE_APP_NOT_FOUND, fUpToDateApplication);
     if (errorContext.GetLastError() != VE_OK)
         return;
+
+    // A second updater of the same bundle would take this run's staging folder for a leftover
+    // and delete it under the swap: runs on one install folder take their turns.
+    auto installParent = VRefPtr<VFolder>::Adopt(outdated->RetainParentFolder());
+    std::optional<StFolderLock> installLock;
+    if (installParent)
+        installLock.emplace(*installParent);
 
     // Before anything else changes on disk, so that the swap finds its staging name free.
     _RemoveLeftoverStaging();

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "kernel/base/VRefPtr.h"
 #include "kernel/commandline/VCommandLineParser.h"
+#include "kernel/files/VFolder.h"
 #include "updater/VUpdateEngine.h"
 
 namespace nuvo {
@@ -65,6 +67,22 @@ bool TakeArgument(VString& text, const VString& argument)
         return true;
     }
     return text.EqualToString(argument, false);
+}
+
+// A path given relative to the current folder (a person at a terminal, a caller's relative
+// path) made an invalid member: the bundles were "not found" and a relative log folder silently
+// gave no log. Such texts are taken from the current folder.
+VString FromCurrentFolder(const VString& text)
+{
+    if (text.IsEmpty() || text.GetUniChar(1) == u'/')
+        return text;
+    auto current = VRefPtr<VFolder>::Adopt(VFolder::RetainCurrentFolder());
+    if (!current)
+        return text;
+    VString full;
+    current->GetPathRef().GetPosixPath(full);
+    full.AppendString(text);
+    return full;
 }
 
 } // namespace
@@ -133,14 +151,14 @@ int VUpdateEngine::DoParseCommandLine(VCommandLineParser& parser)
     if (failed)
         return VCommandLineParser::kParseFailed;
 
-    FixFolderPathSpec(texts.outdated, FilePathStyle::Posix, fOutdatedApplication);
-    FixFolderPathSpec(texts.upToDate, FilePathStyle::Posix, fUpToDateApplication);
+    FixFolderPathSpec(FromCurrentFolder(texts.outdated), FilePathStyle::Posix, fOutdatedApplication);
+    FixFolderPathSpec(FromCurrentFolder(texts.upToDate), FilePathStyle::Posix, fUpToDateApplication);
     fInstallPath = fOutdatedApplication;
-    fRestartParamsFile.FromFullPath(texts.restartParams, FilePathStyle::Posix);
+    fRestartParamsFile.FromFullPath(FromCurrentFolder(texts.restartParams), FilePathStyle::Posix);
     fReportProgressToCaller = !texts.callerLog.IsEmpty();
-    FixFolderPathSpec(texts.logDir, FilePathStyle::Posix, fLogFolder);
+    FixFolderPathSpec(FromCurrentFolder(texts.logDir), FilePathStyle::Posix, fLogFolder);
     if (!texts.clientInfo.IsEmpty())
-        fClientInfoFile.FromFullPath(texts.clientInfo, FilePathStyle::Posix);
+        fClientInfoFile.FromFullPath(FromCurrentFolder(texts.clientInfo), FilePathStyle::Posix);
     return VCommandLineParser::kParseContinue;
 }
 

@@ -420,6 +420,14 @@ void VFolder::DebugDump(VString& out) const
     out.AppendString(fPath.GetPath());
 }
 
+VFolder* VFolder::RetainCurrentFolder()
+{
+    std::string path;
+    if (XLinuxFolder::GetCurrent(path) != VE_OK)
+        return nullptr;
+    return new VFolder(VFilePath::FromPosixBytes(path));
+}
+
 VError VFolder::FlushFileSystem() const
 {
     return _Wrap(XLinuxFolder::SyncFileSystem(fPosixPath), VE_UNKNOWN_ERROR);

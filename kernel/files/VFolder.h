@@ -98,6 +98,9 @@ public:
 
     // A new VFolder for the parent (the caller releases it); null for "/".
     VFolder* RetainParentFolder(bool sandboxed = false) const override;
+    // The process's current folder; null (nothing pushed) when it cannot be found, for example
+    // after it was removed.
+    static VFolder* RetainCurrentFolder();
     VFilePath GetPath() const override { return fPath; }
     const VFilePath& GetPathRef() const { return fPath; }
     void GetPlatformPath(VString& out, FilePathStyle style = FilePathStyle::Posix) const;

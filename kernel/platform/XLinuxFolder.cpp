@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -199,6 +200,42 @@ VError XLinuxFolder::SyncFileSystem(const std::string& path)
 VError XLinuxFolder::SyncFolder(const std::string& path)
 {
     return SyncOpenFolder(path, [](int fd) { return ::fsync(fd); });
+}
+
+VError XLinuxFolder::GetCurrent(std::string& outPath)
+{
+    char* path = ::getcwd(nullptr, 0);
+    if (path == nullptr)
+        return XLinuxErrnoToError(errno);
+    outPath = path;
+    std::free(path);
+    if (outPath.empty() || outPath.back() != '/')
+        outPath += '/';
+    return VE_OK;
+}
+
+VError XLinuxFolder::OpenLocked(const std::string& path, int* outDescriptor)
+{
+    *outDescriptor = -1;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return XLinuxErrnoToError(errno);
+    int result;
+    do
+        result = ::flock(fd, LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const int saved = errno;
+        ::close(fd);
+        return XLinuxErrnoToError(saved);
+    }
+    *outDescriptor = fd;
+    return VE_OK;
+}
+
+void XLinuxFolder::CloseLocked(int descriptor)
+{
+    ::close(descriptor);  // closing the last descriptor of the description drops the lock
 }
 
 } // namespace nuvo

@@ -58,6 +58,12 @@ public:
     // fsync(2) of the folder itself: makes its entries (renames, creations) durable.
     [[nodiscard]] static VError SyncFolder(const std::string& path);
 
+    // getcwd(3), with a final '/'.
+    [[nodiscard]] static VError GetCurrent(std::string& outPath);
+    // Opens the folder and takes an exclusive flock(2) on it, waiting while another open
+    // description holds it; *outDescriptor is -1 on failure. CloseLocked releases it.
+    [[nodiscard]] static VError OpenLocked(const std::string& path, int* outDescriptor);
+    static void CloseLocked(int descriptor);
     // path without its trailing '/' characters ("/" stays "/").
     static std::string WithoutTrailingSlash(const std::string& path);
 };

@@ -61,6 +61,9 @@ bool XPosixProcessIPC::Init()
 {
     // SA_RESETHAND on SIGQUIT: a second SIGQUIT takes the default action (core dump), the way
     // out when the application does not react to the first.
+    // A caller that quits without reading the progress line must not kill the update with
+    // SIGPIPE: the write fails with EPIPE instead. Detached children get default dispositions.
+    ::signal(SIGPIPE, SIG_IGN);
     return InstallHandler(SIGTERM, SIGINT, SIGQUIT, SA_RESTART)
         && InstallHandler(SIGINT, SIGQUIT, SIGTERM, SA_RESTART)
         && InstallHandler(SIGQUIT, SIGINT, SIGTERM, SA_RESTART | SA_RESETHAND);

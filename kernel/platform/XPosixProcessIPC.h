@@ -12,7 +12,8 @@ namespace nuvo {
 // through VProcess::QuitAsynchronously, which takes no lock and allocates nothing.
 class XPosixProcessIPC : public VObject {
 public:
-    // sigaction for SIGTERM, SIGINT, SIGQUIT in that order; false at the first that fails.
+    // Ignores SIGPIPE, then sigaction for SIGTERM, SIGINT, SIGQUIT in that order; false at the
+    // first that fails.
     [[nodiscard]] bool Init();
 
     // The exact bytes written on standard output when SIGINT arrives.

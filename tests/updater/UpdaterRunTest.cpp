@@ -98,6 +98,7 @@ TEST_F(UpdaterRun, ReplacesRestartsAndTrashes)
 {
     test::WriteFile(fTemp / "Server Link.QZlink", "link");
     const std::string link = fTemp / "Server Link.QZlink";
+    const std::string oddLink = fTemp / "Say \"Hi\" \\ bye.QZlink";
     struct Row {
         const char* name;
         std::vector<std::string> options;
@@ -109,6 +110,7 @@ TEST_F(UpdaterRun, ReplacesRestartsAndTrashes)
         {"params", {"--restart-params=" + link}, "2 [" + link + "]"},
         {"params and headless", {"--restart-headless", "--restart-params=" + link}, "2 [" + link + "] [--headless]"},
         {"empty params and headless", {"--restart-params=", "--restart-headless"}, "2 [--headless]"},
+        {"params with a quote and a backslash", {"--restart-params=" + oddLink}, "2 [" + oddLink + "]"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -209,6 +211,29 @@ TEST_F(UpdaterRun, PidThatIsGoneAndNoCallerLog)
     std::string out, err;
     EXPECT_EQ(Run({"--pid=" + std::to_string(gone)}, out, err), 0);
     EXPECT_EQ(out, "") << "no progress line without --caller-log";
+    EXPECT_EQ(Manifest(fOld), fNewManifest);
+}
+
+// A caller may quit without reading the progress line: the write must not kill the update.
+TEST_F(UpdaterRun, CallerThatClosedItsEndOfThePipe)
+{
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);
+    const std::string updater = fUpdaterBundle + "/Contents/MacOS/updater";
+    const std::string callerLog = "--caller-log=" + fTemp / "caller.log";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(pipeEnds[1], STDOUT_FILENO);
+        ::execl(updater.c_str(), updater.c_str(), "--pid=-1", callerLog.c_str(), fOld.c_str(), fNew.c_str(),
+            static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipeEnds[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(test::ExitCodeOf(status), 0);
     EXPECT_EQ(Manifest(fOld), fNewManifest);
 }
 

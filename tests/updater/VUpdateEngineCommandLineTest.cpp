@@ -133,6 +133,24 @@ TEST(VUpdateEngineCommandLine, ChecksMessagesAndMembers)
     }
 }
 
+TEST(VUpdateEngineCommandLine, RelativePathsAreTakenFromTheCurrentFolder)
+{
+    test::StTempFolder temp;
+    const std::string cwd = std::filesystem::canonical(temp.Path()).string();
+    const std::string previous = std::filesystem::current_path().string();
+    ASSERT_EQ(::chdir(cwd.c_str()), 0);
+    const std::vector<VString> args = {VString("updater"), VString("--log-dir=logs"),
+        VString("--client-info=c i.json"), VString("--restart-params=./p.QZlink"), VString("My Apps/Old.app"),
+        VString("../b/New.app")};
+    TestableEngine engine;
+    VCommandLineParser parser(args);
+    EXPECT_EQ(engine.DoParseCommandLine(parser), 0);
+    ASSERT_EQ(::chdir(previous.c_str()), 0);
+    EXPECT_EQ(engine.Members(), "old=" + cwd + "/My Apps/Old.app/ new=" + std::filesystem::path(cwd).parent_path().string() + "/b/New.app/ install=" + cwd
+        + "/My Apps/Old.app/ pid=-1 silent=0 progress=0 logs=" + cwd + "/logs/ info=" + cwd + "/c i.json params="
+        + cwd + "/p.QZlink headless=0");
+}
+
 TEST(VUpdateEngineCommandLine, HelpListingAndManPage)
 {
     std::vector<VString> args = {VString("updater"), VString("/a"), VString("--help"), VString("/b")};

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include "kernel/base/VErrorCodes.h"
 #include "kernel/errors/VErrorContext.h"
 #include "kernel/files/FileIteratorOptions.h"
+#include "kernel/files/StFolderLock.h"
 #include "kernel/time/VTime.h"
 #include "kernel/files/IFileAttributeAccessor.h"
 #include "kernel/files/VFileError.h"
@@ -330,6 +333,33 @@ TEST(VFolder, ItemByItemCopyMergesSkipsInvisiblesAndKeepsGoing)
         EXPECT_EQ(TreeOf(t / row.name), row.tree);
         EXPECT_EQ(ReadFile(t / row.name + "/2"), "old");
     }
+}
+
+// Two updaters of one bundle must not work in its parent folder at once: the second waits.
+TEST(StFolderLock, SecondLockWaitsForTheFirstAndMissingFolderLocksNothing)
+{
+    Fixture t;
+    MakeTree(t.root, {"dir/"});
+    auto folder = VRefPtr<VFolder>::Adopt(new VFolder(PosixPath(t / "dir/")));
+    std::atomic<bool> secondHeld{false};
+    std::thread second;
+    {
+        StFolderLock first(*folder);
+        ASSERT_TRUE(first.IsLocked());
+        second = std::thread([&] {
+            StFolderLock lock(*folder);
+            secondHeld = lock.IsLocked();
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_FALSE(secondHeld);  // a slow machine only makes this check weaker, never wrong
+    }
+    second.join();
+    EXPECT_TRUE(secondHeld);
+
+    StErrorContextInstaller errors(true, true);
+    StFolderLock missing(*VRefPtr<VFolder>::Adopt(new VFolder(PosixPath(t / "none/"))));
+    EXPECT_FALSE(missing.IsLocked());
+    EXPECT_EQ(errors.GetLastError(), VE_OK);
 }
 
 TEST(VFolder, ParentSubFolderAndSameFolder)

@@ -6,7 +6,6 @@
 
 #include "json/IJSONObject.h"
 #include "json/VJSONPropertyConstIterator.h"
-#include "json/VJSONPropertyConstOrderedIterator.h"
 #include "json/VJSONPropertyIterator.h"
 
 namespace nuvo {
@@ -190,17 +189,6 @@ bool VJSONObject::SetPropertyWithPath(const VString& path, const VJSONValue& val
 void VJSONObject::DebugDump(VString& out) const
 {
     VJSONValue(const_cast<VJSONObject*>(this)).DebugDump(out);
-}
-
-VJSONPropertyConstOrderedIterator::VJSONPropertyConstOrderedIterator(const VJSONObject* object, unsigned int)
-    : fObject(RetainRefCountable(object))
-{
-}
-
-VJSONPropertyConstOrderedIterator::~VJSONPropertyConstOrderedIterator()
-{
-    if (fObject)
-        fObject->Release();
 }
 
 VJSONPropertyConstIterator::VJSONPropertyConstIterator(const VJSONObject* object)

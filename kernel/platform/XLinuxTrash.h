@@ -1,6 +1,6 @@
 #pragma once
-// Linux platform layer: moving files and folders to the desktop Trash as the freedesktop.org
-// Trash specification 1.0 describes it (home trash, per-volume trash, .trashinfo files).
+// Linux platform layer: moving files and folders to the desktop Trash in the layout of the
+// freedesktop.org Trash standard, version 1.0 (home trash, per-volume trash, .trashinfo files).
 
 #include <string>
 #include <sys/types.h>
